@@ -1,0 +1,163 @@
+#include "inbound.h"
+
+#include "app/settings.h"
+#include "fields.h"
+#include "framing.h"
+#include "inboundtable.h"
+#include "linkstate.h"
+#include "log/log.h"
+#include "util/clock.h"
+#include "util/errors.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+bool isBlank(QStringView text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
+
+QString withoutBrackets(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (c != u'[' && c != u']')
+            out += c;
+    return out;
+}
+
+// Characters `from` to `from + count - 1` of a message, counted from 1 at its "[".
+QString characters(const QString &message, int from, int count)
+{
+    return message.mid(from - 1, count);
+}
+
+} // namespace
+
+InboundDispatcher::InboundDispatcher(Log &log, LinkState &link, const Settings &settings, ErrorHandler &errors,
+                                     InboundWork &work, const Clock &clock, const Regional &regional,
+                                     QObject *parent)
+    : QObject(parent)
+    , m_log(log)
+    , m_link(link)
+    , m_settings(settings)
+    , m_errors(errors)
+    , m_work(work)
+    , m_clock(clock)
+    , m_regional(regional)
+{
+}
+
+void InboundDispatcher::onRead(HostConnection &connection, const QString &newText)
+{
+    // A checkpoint that cannot write its file keeps the log and is reported; the received
+    // text is still handled, so no message waits for an unrelated later read.
+    m_errors.guard([&] { m_log.checkpoint(Log::List::View, 400, u"TIM"_s); });
+    m_buffer += newText;
+    m_log.Logger(u"<-- "_s + m_buffer);
+    m_log.addReceived(newText);
+    m_errors.guard([&] { m_log.checkpoint(Log::List::View, 500, u"RAM"_s); });
+
+    qsizetype pos = 0;
+    while (const auto cut = cutMessage(QStringView(m_buffer).mid(pos))) {
+        const QString message = m_buffer.mid(pos + cut->begin, cut->length);
+        pos += cut->consumed;
+        dispatch(connection, message);
+    }
+    m_buffer.remove(0, pos);
+
+    if (m_buffer.size() > MaxReceiveBuffer) {
+        m_buffer.clear();
+        m_log.Logger(u"M-> Ontvangstbuffer geleegd: meer dan %1 tekens zonder volledig bericht van "_s.arg(MaxReceiveBuffer)
+                     + connection.address());
+    }
+}
+
+void InboundDispatcher::dispatch(HostConnection &connection, const QString &text)
+{
+    InboundMessage message { text, splitFields(withoutBrackets(text)), connection.address() };
+    m_log.Logger(u"M-> "_s + message.address);
+    m_log.Logger(u"M-> "_s + text);
+    m_fields = message.fields;
+    emit fieldsChanged(m_fields);
+
+    QString reply = u"[NO_REPLY]"_s;
+    if (!runRows(connection, message, reply) || isBlank(reply))
+        return;
+    m_errors.guard([&] {
+        connection.write(reply);
+        m_log.Logger(u"--> "_s + message.address);
+        m_log.Logger(u"--> "_s + reply);
+    });
+}
+
+bool InboundDispatcher::runRows(HostConnection &connection, const InboundMessage &message, QString &reply)
+{
+    const auto table = inboundTable();
+    const quint64 mask = matchingRows(message.text);
+    try {
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (!(mask & (quint64(1) << i)))
+                continue;
+            const InboundRow &row = table[i];
+            if (row.work == RowWork::Unloading) {
+                unloading(connection, message, reply);
+                continue;
+            }
+            reply = row.reply;
+            m_log.Logger(row.log + message.address);
+            if (row.recordsHost)
+                m_link.setHostAddress(message.address);
+            switch (row.work) {
+            case RowWork::None:
+            case RowWork::Unloading:
+                break;
+            case RowWork::PositionReport:
+                m_work.positionReport(message);
+                break;
+            case RowWork::VehicleEvent:
+                m_work.vehicleEvent(message);
+                break;
+            case RowWork::LogReset:
+                m_log.resetTo(message.text);
+                break;
+            case RowWork::RefusalByCharacters:
+                m_work.refusal(characters(message.text, 18, 4));
+                break;
+            case RowWork::RefusalByField1:
+                if (message.fields.size() < 2)
+                    throw KorvanError(u"Veld 1 ontbreekt in "_s + message.text);
+                m_work.refusal(message.fields[1]);
+                break;
+            }
+        }
+    } catch (const std::exception &e) {
+        m_errors.report(e);
+        return false;
+    }
+    return true;
+}
+
+// The unloading report is acknowledged before the rest of the table runs, and may be
+// followed by a delete order as the message's own reply.
+void InboundDispatcher::unloading(HostConnection &connection, const InboundMessage &message, QString &reply)
+{
+    reply = u"[RS2_EV_ACK]"_s;
+    m_log.Logger(u"M-> RS2 Host opdracht GRO_LOOS "_s + message.address);
+    const QString vehicle = characters(message.text, 15, 4);
+    m_work.unloading(vehicle, QString());
+    m_link.setHostAddress(message.address);
+    m_errors.guard([&] {
+        connection.write(reply);
+        m_log.Logger(u"M-> *"_s + m_regional.longTime(m_clock.now().time()) + u'-' + message.address);
+        m_log.Logger(u"M-> *"_s + reply);
+        reply.clear();
+        if (m_settings.Loosmelden)
+            reply = u"[RS2_GRO_DELRIT,"_s + vehicle + u",DELRIT"_s + characters(message.text, 20, 8) + u']';
+    });
+}

@@ -1,0 +1,34 @@
+#include "linkstate.h"
+
+void LinkState::setHostAddress(const QString &address)
+{
+    if (address == m_hostAddress)
+        return;
+    m_hostAddress = address;
+    emit hostAddressChanged(address);
+}
+
+void LinkState::addConnection(const QString &address)
+{
+    if (m_connections.contains(address))
+        return;
+    m_connections.append(address);
+    emit connectionsChanged(m_connections);
+    setDriverLamp(true);
+}
+
+void LinkState::removeConnection(const QString &address)
+{
+    if (!m_connections.removeOne(address))
+        return;
+    emit connectionsChanged(m_connections);
+    setDriverLamp(false);
+}
+
+void LinkState::setDriverLamp(bool on)
+{
+    if (on == m_driverLamp)
+        return;
+    m_driverLamp = on;
+    emit driverLampChanged(on);
+}

@@ -1,0 +1,205 @@
+// Framing, field splitting and the inbound table as pure functions, and recorded host sessions
+// from tests/data replayed through the dispatcher.
+#include "app/applicationerrors.h"
+#include "app/settings.h"
+#include "link/fields.h"
+#include "link/framing.h"
+#include "link/inbound.h"
+#include "link/inboundtable.h"
+#include "link/linkstate.h"
+#include "log/log.h"
+#include "util/ansicodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// The escapes of the session files and of korvan-timhost: \r \n \t \\ \xNN.
+QByteArray unescape(QByteArrayView text)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        if (c == 'r')
+            out += '\r';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 't')
+            out += '\t';
+        else if (c == 'x' && i + 2 < text.size()) {
+            out += char(QByteArray(text.data() + i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+class RecordingConnection : public HostConnection
+{
+public:
+    QString address() const override { return QStringLiteral("10.0.0.7"); }
+    void write(const QString &text) override { writes.append(AnsiCodec::instance().encode(text)); }
+    QList<QByteArray> writes;
+};
+
+} // namespace
+
+class TestFraming : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cut_data()
+    {
+        QTest::addColumn<QString>("buffer");
+        QTest::addColumn<QString>("message"); // empty: no complete message
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("alone") << "[RS2_CONN_REQ]" << "[RS2_CONN_REQ]" << "";
+        QTest::newRow("one terminator taken along") << "[RS2_CONN_TEST]\r" << "[RS2_CONN_TEST]\r" << "";
+        QTest::newRow("CR LF: the LF stays") << "[A]\r\n" << "[A]\r" << "\n";
+        QTest::newRow("back to back") << "[A][B]" << "[A]" << "[B]";
+        QTest::newRow("noise before") << "\n[A]" << "[A]" << "";
+        QTest::newRow("stray close before open") << "x]y[A]z" << "[A]z" << "";
+        QTest::newRow("open only") << "[RS2_EV,1" << "" << "";
+        QTest::newRow("close only") << "1,2]" << "" << "";
+        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("nested open") << "[A[B]" << "[A[B]" << "";
+        QTest::newRow("empty brackets") << "[]" << "[]" << "";
+    }
+    void cut()
+    {
+        QFETCH(QString, buffer);
+        QFETCH(QString, message);
+        QFETCH(QString, rest);
+        const auto c = cutMessage(buffer);
+        QCOMPARE(c.has_value(), !message.isEmpty());
+        if (c) {
+            QCOMPARE(buffer.mid(c->begin, c->length), message);
+            QCOMPARE(buffer.mid(c->consumed), rest);
+        }
+    }
+
+    void split_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("tag only") << "RS2_CONN_REQ" << QStringList { "RS2_CONN_REQ" };
+        QTest::newRow("commas") << "RS2_EV,356,BOB,1234" << QStringList({ "RS2_EV", "356", "BOB", "1234" });
+        QTest::newRow("blank splits like a comma") << "RS2_EV,1,two words,x" << QStringList({ "RS2_EV", "1", "two", "words", "x" });
+        QTest::newRow("two commas: empty field") << "A,,B" << QStringList({ "A", "", "B" });
+        QTest::newRow("trailing comma") << "A,B," << QStringList({ "A", "B", "" });
+        QTest::newRow("blanks around comma skipped") << "A , B" << QStringList({ "A", "B" });
+        QTest::newRow("leading and trailing control") << "\r\n A,B\r" << QStringList({ "A", "B" });
+        QTest::newRow("quoted with separators") << "A,\"x, y\",B" << QStringList({ "A", "x, y", "B" });
+        QTest::newRow("doubled quote") << "A,\"say \"\"hi\"\"\"" << QStringList({ "A", "say \"hi\"" });
+        QTest::newRow("unclosed quote runs to end") << "A,\"b,c" << QStringList({ "A", "b,c" });
+        QTest::newRow("text after quote starts a field") << "\"ab\"cd" << QStringList({ "ab", "cd" });
+        QTest::newRow("lone comma") << "," << QStringList({ "", "" });
+        QTest::newRow("empty") << "" << QStringList();
+        QTest::newRow("NUL ends the text") << QString::fromUtf16(u"A,B\0,C", 6) << QStringList({ "A", "B" });
+        QTest::newRow("NUL first") << QString::fromUtf16(u"\0A", 2) << QStringList();
+    }
+    void split()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, fields);
+        QCOMPARE(splitFields(text), fields);
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("unknown tag") << "[RS2_FOO]" << "[NO_REPLY]";
+        QTest::newRow("no bracket") << "RS2_CONN_REQ]" << "[NO_REPLY]";
+        QTest::newRow("case matters") << "[rs2_conn_req]" << "[NO_REPLY]";
+        QTest::newRow("NOTRANSFER") << "[RS2_NOTRANSFER,0042]" << "[RS2_NOTRANSFER_ACK]";
+        QTest::newRow("NOTRANSFER_CES matches nothing") << "[RS2_NOTRANSFER_CES,1]" << "[NO_REPLY]";
+        QTest::newRow("row with no reply") << "[RS2_VRY_NACK]" << "";
+        QTest::newRow("prefix without bracket") << "[RS2_GRO_ACK,12,34]" << "";
+        QTest::newRow("event") << "[RS2_EV,356,BOB,12]" << "[RS2_EV_ACK]";
+        QTest::newRow("GRO_UNKNOWN_CAR") << "[GRO_UNKNOWN_CAR,0042]" << "[GRO_UNKNOWN_CAR_ACK]";
+    }
+    void replies()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, reply);
+        QCOMPARE(replyFor(message), reply);
+    }
+
+    // Every prefix names exactly its own row: a message made of the prefix alone matches that
+    // row, and only rows whose prefix it begins with.
+    void everyPrefixMatchesItsRow()
+    {
+        const auto table = inboundTable();
+        QCOMPARE(table.size(), size_t(32));
+        for (size_t i = 0; i < table.size(); ++i) {
+            const QString message = QString(table[i].prefix) + QStringLiteral("]");
+            const quint64 mask = matchingRows(message);
+            QVERIFY2(mask & (quint64(1) << i), qPrintable(message));
+            for (size_t j = 0; j < table.size(); ++j)
+                if (j != i && (mask & (quint64(1) << j)))
+                    QVERIFY2(message.startsWith(table[j].prefix), qPrintable(message));
+        }
+    }
+
+    // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
+    // writes back, in order; "? text" expects a log line that ends with text.
+    void sessions_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir dir(QStringLiteral(KORVAN_TEST_DATA));
+        const QStringList names = dir.entryList({ QStringLiteral("*.rs2") }, QDir::Files, QDir::Name);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << dir.filePath(name);
+    }
+    void sessions()
+    {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Log log(clock, regional);
+        LinkState link;
+        Settings settings;
+        ApplicationErrors errors(log);
+        InboundWork work;
+        InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
+        RecordingConnection connection;
+
+        int lineNo = 0;
+        qsizetype checkedWrites = 0;
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine().chopped(1);
+            ++lineNo;
+            const QByteArray where = path.toUtf8() + ':' + QByteArray::number(lineNo);
+            if (line.startsWith("> ")) {
+                QCOMPARE(connection.writes.size(), checkedWrites);
+                dispatcher.onRead(connection, AnsiCodec::instance().decode(unescape(line.mid(2))));
+            } else if (line.startsWith("< ")) {
+                QVERIFY2(checkedWrites < connection.writes.size(), where + " expects a write");
+                QCOMPARE(connection.writes[checkedWrites++], unescape(line.mid(2)));
+            } else if (line.startsWith("? ")) {
+                const QString expected = QString::fromLatin1(unescape(line.mid(2)));
+                const bool found = std::any_of(log.lines().begin(), log.lines().end(),
+                                               [&](const QString &l) { return l.endsWith(expected); });
+                QVERIFY2(found, where + " expects a log line ending " + line.mid(2));
+            } else if (line.startsWith("set loosmelden")) {
+                settings.Loosmelden = true;
+            }
+        }
+        QCOMPARE(connection.writes.size(), checkedWrites);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFraming)
+#include "tst_framing.moc"
