@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdio>
+
+// A violated invariant is a crash for libFuzzer; the condition is printed first, since a
+// trap alone says nothing about which check failed.
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            __builtin_trap();                                                                  \
+        }                                                                                      \
+    } while (0)
+
+// A cut message as the dispatcher hands it to splitFields: every bracket removed.
+inline QString withoutBrackets(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (c != u'[' && c != u']')
+            out += c;
+    return out;
+}

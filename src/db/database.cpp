@@ -1,0 +1,111 @@
+#include "database.h"
+
+#include "app/settings.h"
+#include "databaseerror.h"
+#include "log/log.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlResult>
+
+using namespace Qt::Literals::StringLiterals;
+
+Database::Database(const Settings &settings, const QString &programDir, const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_programDir(programDir)
+    , m_clock(clock)
+    , m_name(u"korvantim-"_s + QString::number(quintptr(this), 16))
+{
+}
+
+Database::~Database()
+{
+    close();
+    m_db = QSqlDatabase();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+void Database::open()
+{
+    close();
+    Dialect::Engine engine;
+    if (!Dialect::engineFromSetting(m_settings.xDatabaseType, engine))
+        throw DatabaseError(u"Onbekend databasetype: "_s + m_settings.xDatabaseType, false);
+    m_dialect = Dialect(engine);
+    // ADOBeforeConnect: the connection is set up anew from the settings at every opening.
+    m_db = QSqlDatabase();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+    m_db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_name);
+    if (!m_db.isValid())
+        throw DatabaseError(u"Databasestuurprogramma "_s + m_dialect.driverName() + u" is niet beschikbaar"_s, false);
+    m_dialect.configure(m_db, m_settings.xLoginServer, m_settings.xLoginDatabase, m_settings.xLoginSQL,
+                        m_settings.xPaswoordSQL, m_settings.xOdbcDriver, m_programDir);
+    if (!m_db.open()) {
+        const QString text = m_db.lastError().text();
+        m_db.close();
+        throw DatabaseError(text, true);
+    }
+    m_dialect.afterOpen(m_db, m_clock);
+    m_open = true;
+    emit openChanged(true);
+}
+
+void Database::close()
+{
+    m_prepared.clear();
+    const bool wasOpen = m_open;
+    m_open = false;
+    if (m_db.isOpen())
+        m_db.close();
+    if (wasOpen)
+        emit openChanged(false);
+}
+
+void Database::fail(const QSqlError &error, const QVariant &statement)
+{
+    const bool lost = m_dialect.connectionLost(m_db, error, statement);
+    if (lost)
+        close();
+    throw DatabaseError(error.text(), lost);
+}
+
+QSqlQuery &Database::prepared(const QString &sql)
+{
+    ensureOpen();
+    auto it = m_prepared.find(sql);
+    if (it == m_prepared.end()) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            fail(query.lastError(), query.result()->handle());
+        it = m_prepared.insert(sql, std::move(query));
+    }
+    return *it;
+}
+
+QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery &query = prepared(sql);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values[i]);
+    // Copies: closing a lost connection clears the prepared statements.
+    if (!query.exec())
+        fail(QSqlError(query.lastError()), QVariant(query.result()->handle()));
+    return query;
+}
+
+bool testConnection(Database &database, Log &log, ErrorHandler &errors)
+{
+    try {
+        database.open();
+        database.close();
+        return true;
+    } catch (const std::exception &e) {
+        log.Logger(u"M-> "_s + errorText(e));
+        errors.report(e);
+        return false;
+    }
+}

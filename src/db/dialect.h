@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QSqlDatabase;
+class QSqlError;
+
+class Clock;
+
+// Everything that differs between the engines the gateway runs on. The statements are written
+// once in SQL all three accept; only what is here differs.
+class Dialect
+{
+public:
+    enum class Engine { SqlServer, PostgreSql, Sqlite };
+
+    // From `xDatabaseType`: "SQLSERVER" (also when empty), "POSTGRESQL" or "SQLITE", any case.
+    // Returns false for anything else.
+    static bool engineFromSetting(const QString &setting, Engine &engine);
+
+    explicit Dialect(Engine engine = Engine::SqlServer) : m_engine(engine) {}
+    Engine engine() const { return m_engine; }
+
+    // The Qt driver: QODBC, QPSQL or QSQLITE.
+    QString driverName() const;
+
+    // Sets up an unopened connection from the four connection settings. For SQL Server
+    // `odbcDriver` names the ODBC driver; for SQLite `database` is the file, relative paths
+    // taken from `programDir`. Every engine gets a login timeout.
+    void configure(QSqlDatabase &db, const QString &server, const QString &database, const QString &user,
+                   const QString &password, const QString &odbcDriver, const QString &programDir) const;
+
+    // Work after a successful open: SQLite gets getdate() from the gateway's clock.
+    void afterOpen(QSqlDatabase &db, const Clock &clock) const;
+
+    // The SQL of the server's local clock, as SQL Server writes getdate().
+    QString serverNow() const;
+
+    // The call of PROC_ROUTESTATUS_CONTROLE with the vehicle id as its one parameter; empty
+    // where the engine has no stored procedures.
+    QString procedureCall() const;
+
+    // Whether a failure left the connection unusable; `statement` is the failed statement's
+    // driver handle when there is one.
+    bool connectionLost(QSqlDatabase &db, const QSqlError &error, const QVariant &statement = {}) const;
+
+    // The ODBC connection string for SQL Server, every value quoted as ODBC requires.
+    static QString odbcConnectionString(const QString &driver, const QString &server, const QString &database,
+                                        const QString &user, const QString &password);
+
+    // Seconds a login may take before it fails.
+    static constexpr int LoginTimeout = 5;
+
+private:
+    Engine m_engine;
+};

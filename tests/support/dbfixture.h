@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QProcess>
+#include <functional>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Fixtures for database tests: a SQLite file made from the schema, and a throwaway PostgreSQL
+// cluster in a temporary directory on a free loopback port.
+namespace fixture {
+
+QString schemaPath(const QString &file);
+
+// Creates a database file from the SQLite schema and, when asked, the demo data.
+QString makeSqliteDatabase(const QString &dir, bool demo = true);
+
+// A PostgreSQL server of its own. Runs initdb and pg_ctl as the postgres user when run as root.
+class PostgresCluster
+{
+public:
+    ~PostgresCluster();
+    // Empty when the server binaries are missing; `why` then says so.
+    static std::unique_ptr<PostgresCluster> start(QString *why);
+
+    quint16 port() const { return m_port; }
+    QString user() const { return QStringLiteral("test"); }
+    // A fresh database with the schema and, when asked, the demo data; returns its name.
+    QString createDatabase(bool demo = true);
+
+    bool stopServer();
+    bool startServer();
+
+private:
+    PostgresCluster() = default;
+    bool pgctl(const QStringList &args);
+
+    QString m_bin;
+    QString m_dir;
+    quint16 m_port = 0;
+    int m_databases = 0;
+    bool m_asRoot = false;
+};
+
+// Whether tests that need PostgreSQL must run: in CI they fail instead of skipping.
+bool postgresRequired();
+
+} // namespace fixture
