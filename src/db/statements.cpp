@@ -54,14 +54,17 @@ int columnWidth(QLatin1StringView table, QLatin1StringView column)
 
 namespace {
 
-// Parameters are as wide as their columns or as the data set declares them.
+// Parameters are as wide as their columns or as the data set declares them. An empty text is
+// stored as an empty text: the drivers would bind a null QString as NULL.
 QVariant cut(const QVariant &value, int width)
 {
-    if (width > 0 && value.typeId() == QMetaType::QString) {
-        const QString text = value.toString();
-        if (text.size() > width)
-            return text.left(width);
-    }
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    if (text.isNull())
+        return QStringLiteral("");
+    if (width > 0 && text.size() > width)
+        return text.left(width);
     return value;
 }
 
