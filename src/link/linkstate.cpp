@@ -32,3 +32,12 @@ void LinkState::setDriverLamp(bool on)
     m_driverLamp = on;
     emit driverLampChanged(on);
 }
+
+void LinkState::setLamps(bool database, bool server)
+{
+    if (database == m_databaseLamp && server == m_serverLamp)
+        return;
+    m_databaseLamp = database;
+    m_serverLamp = server;
+    emit lampsChanged(database, server);
+}

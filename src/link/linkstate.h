@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The link's shared state: the host connection the outgoing queue serves, the listed host
-// addresses and the driver lamp. The window shows it; the listener, the dispatcher and the
+// addresses and the three lamps. The window shows it; the listener, the dispatcher and the
 // queue change it.
 class LinkState : public QObject
 {
@@ -24,10 +24,16 @@ public:
 
     bool driverLamp() const { return m_driverLamp; }
 
+    // The lamps of the queue tick: the database connection and the listener.
+    bool databaseLamp() const { return m_databaseLamp; }
+    bool serverLamp() const { return m_serverLamp; }
+    void setLamps(bool database, bool server);
+
 signals:
     void hostAddressChanged(const QString &address);
     void connectionsChanged(const QStringList &connections);
     void driverLampChanged(bool on);
+    void lampsChanged(bool database, bool server);
 
 private:
     void setDriverLamp(bool on);
@@ -35,4 +41,6 @@ private:
     QString m_hostAddress;
     QStringList m_connections;
     bool m_driverLamp = false;
+    bool m_databaseLamp = false;
+    bool m_serverLamp = false;
 };
