@@ -69,6 +69,10 @@ void InboundDispatcher::onRead(HostConnection &connection, const QString &newTex
         pos += cut->consumed;
         dispatch(connection, message);
     }
+    // A terminator left behind (the LF of a CR LF) is noise the next cut would drop anyway;
+    // dropped now, it does not open every later "<-- " line with a line break.
+    while (pos < m_buffer.size() && m_buffer[pos].unicode() <= 32)
+        ++pos;
     m_buffer.remove(0, pos);
 
     if (m_buffer.size() > MaxReceiveBuffer) {

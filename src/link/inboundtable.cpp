@@ -8,7 +8,7 @@ namespace {
 
 using W = RowWork;
 
-const InboundRow rows[] = {
+constexpr InboundRow rows[] = {
     { 2, "[RS2_RGD_REQ_ACK]"_L1, {}, "M-> Host RS2 RGD ACK ontvangst -> "_L1, true, W::None },
     { 3, "[RS2_RGD,"_L1, "[RS2_RGD_ACK]"_L1, "M-> Host RS2 RGD POSITIE ontvangst -> "_L1, true, W::PositionReport },
     { 4, "[RS2_COMM_STOP]"_L1, "[RS2_COMM_STOP_ACK]"_L1, "M-> Host RS2 COMMUNICATION STOP ontvangst -> "_L1, true, W::None },
@@ -44,6 +44,12 @@ const InboundRow rows[] = {
 };
 
 static_assert(std::size(rows) <= 64, "matchingRows returns one bit per row");
+static_assert([] {
+    for (const InboundRow &r : rows)
+        if (r.prefix.size() <= 5)
+            return false;
+    return true;
+}(), "matchingRows probes the sixth character of every prefix");
 
 } // namespace
 
@@ -59,14 +65,15 @@ bool matches(const InboundRow &row, QStringView message)
 
 quint64 matchingRows(QStringView message)
 {
-    // Every prefix starts with "[" and names its tag in full from the second character on;
-    // testing that character first skips most rows cheaply.
-    if (message.size() < 2 || message[0] != u'[')
+    // Every prefix is at least seven characters long and all but one begin "[RS2_"; the sixth
+    // character tells most rows apart cheaply before the full comparison.
+    constexpr qsizetype probe = 5;
+    if (message.size() <= probe || message[0] != u'[')
         return 0;
     quint64 mask = 0;
-    const QChar second = message[1];
+    const QChar key = message[probe];
     for (size_t i = 0; i < std::size(rows); ++i)
-        if (rows[i].prefix[1] == second && matches(rows[i], message))
+        if (rows[i].prefix[probe] == key && matches(rows[i], message))
             mask |= quint64(1) << i;
     return mask;
 }

@@ -30,12 +30,11 @@ Log::Log(const Clock &clock, const Regional &regional, QObject *parent)
 
 const QString &Log::stampNow()
 {
-    // Formatting a date per line is the only real cost of logging; reuse it within a second.
-    const QDateTime now = m_clock.now();
-    const qint64 second = now.toSecsSinceEpoch();
+    // Formatting local time is the only real cost of logging; do it once a second.
+    const qint64 second = m_clock.msecsSinceEpoch() / 1000;
     if (second != m_stampSecond || m_stamp.isEmpty()) {
         m_stampSecond = second;
-        m_stamp = lineStamp(now, m_regional.timeSeparator) + u' ';
+        m_stamp = lineStamp(m_clock.now(), m_regional.timeSeparator) + u' ';
     }
     return m_stamp;
 }

@@ -10,6 +10,8 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const { return QDateTime::currentDateTime(); }
+    // The same moment as milliseconds since the epoch: cheap, where now() pays for the time zone.
+    virtual qint64 msecsSinceEpoch() const { return QDateTime::currentMSecsSinceEpoch(); }
 };
 
 class FixedClock : public Clock
@@ -17,6 +19,7 @@ class FixedClock : public Clock
 public:
     explicit FixedClock(QDateTime t = {}) : m_now(std::move(t)) {}
     QDateTime now() const override { return m_now; }
+    qint64 msecsSinceEpoch() const override { return m_now.toMSecsSinceEpoch(); }
     void set(QDateTime t) { m_now = std::move(t); }
     void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
 

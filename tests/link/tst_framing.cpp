@@ -10,36 +10,13 @@
 #include "log/log.h"
 #include "util/ansicodec.h"
 
+#include "script.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
 namespace {
-
-// The escapes of the session files and of korvan-timhost: \r \n \t \\ \xNN.
-QByteArray unescape(QByteArrayView text)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'r')
-            out += '\r';
-        else if (c == 'n')
-            out += '\n';
-        else if (c == 't')
-            out += '\t';
-        else if (c == 'x' && i + 2 < text.size()) {
-            out += char(QByteArray(text.data() + i + 1, 2).toInt(nullptr, 16));
-            i += 2;
-        } else
-            out += c;
-    }
-    return out;
-}
 
 class RecordingConnection : public HostConnection
 {
@@ -150,7 +127,8 @@ private slots:
     }
 
     // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
-    // writes back, in order; "? text" expects a log line that ends with text.
+    // writes back, in order; "? text" expects a log line that ends with text; "= text" (or a
+    // lone "=") is what the receive buffer holds then.
     void sessions_data()
     {
         QTest::addColumn<QString>("path");
@@ -180,6 +158,8 @@ private slots:
         qsizetype checkedWrites = 0;
         while (!file.atEnd()) {
             const QByteArray line = file.readLine().chopped(1);
+            // The escapes of korvan-timhost scripts: \r \n \t \\ \xNN.
+            auto unescape = [](const QByteArray &text) { return timhost::expandEscapes(QString::fromLatin1(text)).value(); };
             ++lineNo;
             const QByteArray where = path.toUtf8() + ':' + QByteArray::number(lineNo);
             if (line.startsWith("> ")) {
@@ -193,6 +173,10 @@ private slots:
                 const bool found = std::any_of(log.lines().begin(), log.lines().end(),
                                                [&](const QString &l) { return l.endsWith(expected); });
                 QVERIFY2(found, where + " expects a log line ending " + line.mid(2));
+            } else if (line.startsWith("= ")) {
+                QCOMPARE(dispatcher.receiveBuffer(), AnsiCodec::instance().decode(unescape(line.mid(2))));
+            } else if (line == "=") {
+                QCOMPARE(dispatcher.receiveBuffer(), QString());
             } else if (line.startsWith("set loosmelden")) {
                 settings.Loosmelden = true;
             }

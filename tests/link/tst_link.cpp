@@ -248,7 +248,7 @@ private slots:
 
         h.send("[RS2_CONN_TEST]\r\n[RS2_CONN_TEST]\r\n[RS2_CONN_REQ]\r\n");
         QTRY_COMPARE(h.received, QByteArray("[RS2_CONN_ALIVE][RS2_CONN_ALIVE][RS2_CONN]"));
-        QCOMPARE(f.dispatcher.receiveBuffer(), QStringLiteral("\n"));
+        QCOMPARE(f.dispatcher.receiveBuffer(), QString());
         QVERIFY(f.logged(QStringLiteral("M-> [RS2_CONN_TEST]\r")));
     }
 

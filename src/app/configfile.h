@@ -1,0 +1,75 @@
+#pragma once
+
+#include "settings.h"
+
+#include <QAnyStringView>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QXmlStreamReader;
+
+// "KorvanTim.xml", kept in memory between start-up and shutdown.
+//
+// The document keeps every element it was loaded with, unknown ones included and in their
+// order, so that writing it back keeps what an earlier version of the program (or a newer
+// one) stored. copyFrom() rewrites only the content of the elements of the stored keys and
+// appends, in key-list order, the keys the document lacks.
+//
+// Text that ISO-8859-1 cannot hold is written as numeric character references (&#8364;),
+// which any XML reader turns back into the character; a CR is written as &#13; so that the
+// line-end normalisation of XML readers does not change it. Characters that XML 1.0 cannot
+// carry at all (other control characters, unpaired surrogates) are left out.
+class ConfigDocument
+{
+public:
+    // Loads the file; a missing or unreadable file gives an empty document (all defaults).
+    static ConfigDocument load(const QString &path);
+    // The same from the file's bytes: bytes that are not well-formed XML with the root
+    // `Configuration` give an empty document.
+    static ConfigDocument parse(const QByteArray &bytes);
+
+    // Sets every stored setting the document holds, in key-list order. A missing element keeps
+    // the setting as it is, and so does a content that does not convert; unknown elements are
+    // ignored. For ESTLIJST_Lines, an item missing below Count reads as an empty line.
+    void read(Settings &settings) const;
+    // Copies every stored setting into the document.
+    void copyFrom(const Settings &settings);
+
+    // The file's bytes as they would be written.
+    QByteArray toBytes() const;
+    // Writes the file, creating its directory when missing. The file holds the database password
+    // and the network key in plain text, so it is readable by its owner only. Returns false, and
+    // shows nothing, when the file is read-only or cannot be written.
+    bool save(const QString &path) const;
+
+private:
+    struct Element
+    {
+        QString name;
+        QString text; // ignored when the element has children
+        std::vector<Element> children;
+
+        // The first child of that name: later ones are kept but never read or changed.
+        const Element *child(QAnyStringView childName) const;
+        Element &ensureChild(QAnyStringView childName);
+        // The text, for an element without children.
+        std::optional<QString> content() const;
+        void setContent(const QString &value);
+    };
+
+    static bool readChildren(QXmlStreamReader &xml, Element &parent, int depth);
+    static void write(QByteArray &out, const Element &element, int level);
+    static std::optional<QStringList> readLines(const Element &element);
+
+    Element m_root { QStringLiteral("Configuration"), {}, {} };
+};
+
+// RGDMIN_Value's encoding: the x87 80-bit extended value, 10 bytes little-endian.
+// Every double converts exactly; the way back rounds to nearest, ties to even.
+std::array<unsigned char, 10> toExtended(double value);
+double fromExtended(const std::array<unsigned char, 10> &bytes);

@@ -1,0 +1,153 @@
+#include "gateway.h"
+
+#include <QDir>
+
+using namespace Qt::Literals::StringLiterals;
+
+Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &regional, QObject *parent)
+    : QObject(parent)
+    , m_programDir(programDir)
+    , m_clock(clock)
+    , m_regional(regional)
+    , m_log(clock, regional)
+    , m_database(m_settings, programDir, clock)
+    , m_statements(m_database)
+    , m_errors(m_log, &m_database)
+    , m_status(m_statements, m_errors)
+    , m_udp(m_settings, m_errors)
+    , m_dispatcher(m_log, m_link, m_settings, m_errors, m_inbound, clock, regional)
+    , m_server(m_log, m_link, m_settings, m_status, m_errors, m_dispatcher, regional)
+    , m_tick({ m_settings, m_closing, m_queue, m_server, m_link, m_database, m_log, m_status, m_udp, m_errors, clock, regional })
+{
+    m_inbound.target = &m_noInboundWork;
+
+    auto every = [this](QTimer &timer, int ms, void (Gateway::*tick)()) {
+        timer.setInterval(ms);
+        connect(&timer, &QTimer::timeout, this, tick);
+    };
+    every(m_ramQOutTimer, 1000, &Gateway::RamQOutTimerTimer);
+    every(m_ramQInTimer, 2000, &Gateway::RamQOutTimerTimer);
+    every(m_buffer, 10000, &Gateway::BufferTimer);
+    every(m_uitgaandeBerichten, 5000, &Gateway::UitgaandeBerichtenTimer);
+    every(m_pollen, 1000, &Gateway::PollenTimer);
+    every(m_aorta, 10000, &Gateway::AortaTimer);
+    every(m_verbergen, 3000, &Gateway::VerbergenTimer);
+    m_verbergen.setSingleShot(true);
+}
+
+Gateway::~Gateway()
+{
+    m_server.stop();
+}
+
+void Gateway::setInboundWork(InboundWork *work)
+{
+    m_inbound.target = work ? work : &m_noInboundWork;
+}
+
+void Gateway::create()
+{
+    const QDir dir(m_programDir);
+    // One level at a time, in this order; a directory that cannot be made shows up where it is used.
+    for (const char *sub : { "Tim", "Backups", "TempDownloads", "VXLXML", "VXLXML/BACKUPS", "VXLXML/BACKUPS/UIT" })
+        dir.mkdir(QString::fromLatin1(sub));
+
+    m_config = ConfigDocument::load(dir.filePath(configFileName()));
+    m_config.read(m_settings);
+    m_settings.Bedrijfsnummer = u"1"_s;
+
+    m_log.setLogDir(dir.filePath(u"Tim"_s));
+
+    m_buffer.start();
+    m_uitgaandeBerichten.start();
+    m_pollen.start();
+    m_aorta.start();
+}
+
+void Gateway::show()
+{
+    m_ramQOutTimer.start();
+    m_ramQInTimer.start();
+    m_verbergen.start();
+    m_closing = false;
+    m_errors.guard([&] { m_status.SendUDPKorvanDB(u"Ludor Korvan TIM communicatie wordt opgestart"_s); });
+}
+
+void Gateway::shutdown()
+{
+    try {
+        m_closing = true;
+        m_ramQOutTimer.stop();
+        m_ramQInTimer.stop();
+        m_verbergen.stop();
+        m_server.stop();
+        m_log.Logger(u"M-> Ludor Korvan TIM server normaal uitgeschakeld"_s);
+        m_database.close();
+        m_status.SendUDPKorvanDB(u"TIM/RAMSERV communicatie wordt afgesloten"_s);
+        m_log.writeShutdownFiles();
+    } catch (const std::exception &e) {
+        m_log.Logger(u"M-> "_s + errorText(e));
+    }
+    copySettings();
+}
+
+void Gateway::copySettings()
+{
+    m_config.copyFrom(m_settings);
+    m_copied = true;
+}
+
+bool Gateway::saveConfiguration()
+{
+    return m_config.save(QDir(m_programDir).filePath(configFileName()));
+}
+
+void Gateway::RamQOutTimerTimer()
+{
+    m_ramQOutTimer.stop();
+    m_errors.guard([&] { m_tick.tick(); });
+    // Restarted even while closing: the shutdown stops it again after this tick.
+    if (!m_closing)
+        m_ramQOutTimer.start();
+}
+
+void Gateway::BufferTimer()
+{
+    m_errors.guard([&] { m_tick.BufferTimer(); });
+}
+
+void Gateway::Button6Click()
+{
+    m_errors.guard([&] { m_tick.Button6Click(); });
+}
+
+bool Gateway::Button3Click()
+{
+    return testConnection(m_database, m_log, m_errors);
+}
+
+void Gateway::VerbergenTimer()
+{
+    m_verbergen.stop();
+    if (m_settings.Minimaliseren)
+        emit hideRequested();
+}
+
+void Gateway::UitgaandeBerichtenTimer()
+{
+    m_uitgaandeBerichten.stop();
+    m_errors.guard([&] { m_timerWork->UitgaandeBerichtenTimer(); });
+    m_uitgaandeBerichten.start();
+}
+
+void Gateway::PollenTimer()
+{
+    m_pollen.stop();
+    m_errors.guard([&] { m_timerWork->PollenTimer(); });
+    m_pollen.start();
+}
+
+void Gateway::AortaTimer()
+{
+    m_errors.guard([&] { m_timerWork->AortaTimer(); });
+}

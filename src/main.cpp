@@ -1,0 +1,129 @@
+// korvantim: the gateway between the dispatch database and the TIM vehicle host.
+#include "app/gateway.h"
+#include "app/shutdownsignal.h"
+
+#ifdef KORVAN_WITH_GUI
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#endif
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool hasArgument(int argc, char **argv, const char *name)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    return false;
+}
+
+// Qt aborts when the window system cannot be reached; say what to do instead.
+bool displayAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY")
+        || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool info = hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")
+                   || hasArgument(argc, argv, "--version") || hasArgument(argc, argv, "-v");
+    bool headless = hasArgument(argc, argv, "--headless");
+#ifndef KORVAN_WITH_GUI
+    headless = true;
+#endif
+    if (!headless && !info && !displayAvailable()) {
+        std::fprintf(stderr, "korvantim: no display to show the window on.\n"
+                             "Run it without a window with: korvantim --headless [--dir DIR]\n");
+        return 2;
+    }
+
+    std::unique_ptr<QCoreApplication> app;
+#ifdef KORVAN_WITH_GUI
+    if (!headless && !info)
+        app = std::make_unique<QApplication>(argc, argv);
+#endif
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvantim"));
+    QCoreApplication::setApplicationVersion(Gateway::version());
+#ifdef KORVAN_WITH_GUI
+    if (qobject_cast<QApplication *>(app.get()))
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("Ludor Korvan voor Tim"));
+#endif
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Gateway between the taxi-dispatch database and the TIM vehicle host (RAMSERV).\n"
+        "Settings are read from KorvanTim.xml in the program directory and saved there at the end."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption headlessOption(QStringLiteral("headless"),
+                                            QStringLiteral("Run without a window; every log line goes to standard output. "
+                                                           "SIGTERM or SIGINT shuts the gateway down in order."));
+    const QCommandLineOption dirOption(QStringLiteral("dir"),
+                                       QStringLiteral("The program directory with KorvanTim.xml and the working "
+                                                      "directories (default: the directory of the executable)."),
+                                       QStringLiteral("DIR"));
+    parser.addOption(headlessOption);
+    parser.addOption(dirOption);
+    parser.process(*app);
+
+    const QString programDir = parser.isSet(dirOption) ? QDir(parser.value(dirOption)).absolutePath()
+                                                       : QCoreApplication::applicationDirPath();
+    if (!QDir(programDir).exists()) {
+        std::fprintf(stderr, "korvantim: program directory %s does not exist\n", qPrintable(programDir));
+        return 2;
+    }
+
+    const Clock clock;
+    const Regional regional = Regional::system();
+    Gateway gateway(programDir, clock, regional);
+    gateway.create();
+
+    int rc = 0;
+    if (headless) {
+        QTextStream out(stdout);
+        QObject::connect(&gateway.log(), &Log::linesAdded, [&out](const QStringList &lines) {
+            for (const QString &line : lines)
+                out << line << '\n';
+            out.flush();
+        });
+        ShutdownSignal signal;
+        QObject::connect(&signal, &ShutdownSignal::requested, [&] {
+            // The operator's question is answered yes.
+            gateway.shutdown();
+            QCoreApplication::quit();
+        });
+        out << Gateway::caption() << " - " << programDir << '\n';
+        out.flush();
+        gateway.show();
+        rc = app->exec();
+    } else {
+#ifdef KORVAN_WITH_GUI
+        MainWindow window(gateway);
+        window.show();
+        rc = app->exec();
+#endif
+    }
+    if (!gateway.settingsCopied())
+        gateway.copySettings();
+    gateway.saveConfiguration();
+    return rc;
+}

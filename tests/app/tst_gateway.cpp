@@ -1,0 +1,226 @@
+// Start-up and shutdown of the whole gateway over a real SQLite database, and the headless
+// program as a subprocess driven by a host and SIGTERM.
+#include "app/gateway.h"
+#include "support/dbfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::AnyIPv4, 0);
+    return probe.serverPort();
+}
+
+// A program directory with a dispatch database and a configuration that uses it, with
+// notifications on loopback.
+struct Site
+{
+    QTemporaryDir dir;
+    quint16 port = freePort();
+
+    Site()
+    {
+        const QString db = QFileInfo(fixture::makeSqliteDatabase(dir.path())).fileName();
+        QFile f(QDir(dir.path()).filePath(u"KorvanTim.xml"_s));
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write the configuration");
+        f.write("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+                "    <FormVersion>0</FormVersion>\r\n    <xLoginDatabase_Text>" + db.toLatin1() + "</xLoginDatabase_Text>\r\n"
+                "    <RamActive_Checked>yes</RamActive_Checked>\r\n    <RamPoort_Text>" + QByteArray::number(port) + "</RamPoort_Text>\r\n"
+                "    <xDatabaseType_Text>SQLITE</xDatabaseType_Text>\r\n    <NotifyAddress_Text>127.0.0.1</NotifyAddress_Text>\r\n"
+                "    <NotifyPort_Text>9</NotifyPort_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n");
+        databaseFile = QDir(dir.path()).filePath(db);
+    }
+
+    QStringList statusTexts() const
+    {
+        QStringList out;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+            db.setDatabaseName(databaseFile);
+            db.open();
+            QSqlQuery q(u"SELECT mel_opmerking FROM Statusmeldingen ORDER BY mel_id"_s, db);
+            while (q.next())
+                out << q.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase(u"check"_s);
+        return out;
+    }
+    QStringList logFiles() const { return QDir(dir.filePath(u"Tim"_s)).entryList(QDir::Files, QDir::Name); }
+
+    QString databaseFile;
+};
+
+} // namespace
+
+class TestGateway : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startUpAndShutdown()
+    {
+        Site site;
+        FixedClock clock(QDateTime(QDate(2027, 3, 5), QTime(7, 4, 9)));
+        Regional regional;
+        regional.machineName = u"disp01"_s;
+        {
+            Gateway g(site.dir.path(), clock, regional);
+            g.create();
+            for (const char *sub : { "Tim", "Backups", "TempDownloads", "VXLXML", "VXLXML/BACKUPS", "VXLXML/BACKUPS/UIT" })
+                QVERIFY2(QDir(site.dir.filePath(QString::fromLatin1(sub))).exists(), sub);
+            QVERIFY(g.settings().RamActive);
+            QCOMPARE(g.settings().ssl_key, u"vemrix"_s);
+            QCOMPARE(Gateway::caption(), u"Ludor Korvan Tim koppeling - v1.0.0.1"_s);
+            QCOMPARE(g.log().logDir(), site.dir.filePath(u"Tim"_s));
+            QVERIFY(!g.ramQOutTimer().isActive());
+
+            g.show();
+            QVERIFY(g.ramQOutTimer().isActive() && g.ramQInTimer().isActive() && g.verbergenTimer().isActive());
+            g.RamQOutTimerTimer();
+            QVERIFY(g.server().isListening());
+            QCOMPARE(g.server().port(), site.port);
+
+            // A host connects and is greeted.
+            QTcpSocket host;
+            host.connectToHost(QHostAddress::LocalHost, site.port);
+            QByteArray banner;
+            QTRY_VERIFY((banner += host.readAll()) == "[CONNECT_2000 - disp01]");
+            g.log().addReceived(u"[RS2_CONN_REQ]"_s);
+
+            g.settings().RamGetalMax = u"7"_s; // a change made on the tabs, saved by the shutdown
+            g.shutdown();
+            QVERIFY(g.closing());
+            QVERIFY(!g.ramQOutTimer().isActive() && !g.ramQInTimer().isActive());
+            QVERIFY(!g.server().isListening());
+            QTRY_COMPARE(host.state(), QAbstractSocket::UnconnectedState);
+            // A tick after the confirmation changes nothing.
+            g.RamQOutTimerTimer();
+            QVERIFY(!g.server().isListening());
+            QVERIFY(g.saveConfiguration());
+        }
+        QCOMPARE(site.statusTexts(),
+                 QStringList({ u"Ludor Korvan TIM communicatie wordt opgestart"_s,
+                               u"Ludor Korvan TIM server normaal ingeschakeld op poort %1"_s.arg(site.port),
+                               u"Ludor Korvan TIM / RAMSERV koppeling actief"_s,
+                               u"Ludor Korvan TIM/RAMSERV server normaal uitgeschakeld"_s,
+                               u"TIM/RAMSERV communicatie wordt afgesloten"_s }));
+        QCOMPARE(site.logFiles(), QStringList({ u"05032707040939.TXT"_s, u"RAM-IN05032707040939.TXT"_s }));
+        QFile log(site.dir.filePath(u"Tim/05032707040939.TXT"_s));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().endsWith("05-03 07:04:09 M-> Ludor Korvan TIM server normaal uitgeschakeld\r\n"));
+        QFile received(site.dir.filePath(u"Tim/RAM-IN05032707040939.TXT"_s));
+        QVERIFY(received.open(QIODevice::ReadOnly));
+        QCOMPARE(received.readAll(), QByteArray("[RS2_CONN_REQ]\r\n"));
+
+        // The saved file holds the change and reads back.
+        Gateway again(site.dir.path(), clock, regional);
+        again.create();
+        QCOMPARE(again.settings().RamGetalMax, u"7"_s);
+        QCOMPARE(again.settings().xDatabaseType, u"SQLITE"_s);
+        QCOMPARE(QFile(site.dir.filePath(u"KorvanTim.xml"_s)).permissions() & (QFile::ReadOther | QFile::ReadGroup),
+                 QFileDevice::Permissions());
+    }
+
+    void showPostsAgainAndHides()
+    {
+        Site site;
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Gateway g(site.dir.path(), clock, regional);
+        g.create();
+        int hides = 0;
+        connect(&g, &Gateway::hideRequested, this, [&] { ++hides; });
+        g.show();
+        g.VerbergenTimer();
+        QCOMPARE(hides, 0);
+        g.settings().Minimaliseren = true;
+        g.show();
+        QVERIFY(g.verbergenTimer().isSingleShot());
+        g.VerbergenTimer();
+        QCOMPARE(hides, 1);
+        QVERIFY(!g.verbergenTimer().isActive());
+        QCOMPARE(site.statusTexts().count(u"Ludor Korvan TIM communicatie wordt opgestart"_s), 2);
+    }
+
+    // A shutdown whose log files cannot be written logs that and still saves the settings.
+    void shutdownErrorSkipsTheRest()
+    {
+        Site site;
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Gateway g(site.dir.path(), clock, regional);
+        g.create();
+        g.log().setLogDir(site.dir.filePath(u"missing"_s));
+        g.shutdown();
+        QVERIFY(g.log().lines().constLast().mid(15).startsWith(u"M-> Logbestand"_s));
+        QVERIFY(g.settingsCopied());
+    }
+
+    void headlessProgram()
+    {
+        Site site;
+        QProcess gateway;
+        gateway.setProgram(QStringLiteral(KORVAN_BIN_DIR "/korvantim"));
+        gateway.setArguments({ u"--headless"_s, u"--dir"_s, site.dir.path() });
+        gateway.setProcessChannelMode(QProcess::MergedChannels);
+        gateway.start();
+        QVERIFY(gateway.waitForStarted());
+
+        QTcpSocket host;
+        QByteArray received;
+        connect(&host, &QTcpSocket::readyRead, this, [&] { received += host.readAll(); });
+        QVERIFY(QTest::qWaitFor([&] {
+            if (host.state() == QAbstractSocket::UnconnectedState)
+                host.connectToHost(QHostAddress::LocalHost, site.port);
+            return received.startsWith("[CONNECT_2000 - ");
+        }, 15000));
+        received.clear();
+        host.write("[RS2_CONN_REQ]\r\n");
+        QTRY_COMPARE(received, QByteArray("[RS2_CONN]"));
+
+        ::kill(pid_t(gateway.processId()), SIGTERM);
+        QVERIFY(gateway.waitForFinished(15000));
+        QCOMPARE(gateway.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gateway.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(gateway.readAll());
+        QVERIFY2(out.contains(u"M-> RS2 Host verbinding -> 127.0.0.1"_s), qPrintable(out));
+        QVERIFY(out.contains(u"M-> Ludor Korvan TIM server normaal uitgeschakeld"_s));
+        QCOMPARE(site.statusTexts().constLast(), u"TIM/RAMSERV communicatie wordt afgesloten"_s);
+        QCOMPARE(site.logFiles().size(), 2);
+        QFile config(site.dir.filePath(u"KorvanTim.xml"_s));
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        QVERIFY(config.readAll().contains("<ESTLIJST_Lines>"));
+    }
+
+    void withoutDisplayItSaysHow()
+    {
+        QProcess gateway;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"WAYLAND_DISPLAY"_s);
+        env.remove(u"QT_QPA_PLATFORM"_s);
+        gateway.setProcessEnvironment(env);
+        QTemporaryDir dir;
+        gateway.start(QStringLiteral(KORVAN_BIN_DIR "/korvantim"), { u"--dir"_s, dir.path() });
+        QVERIFY(gateway.waitForFinished(15000));
+        QVERIFY(gateway.exitCode() != 0);
+        QVERIFY(gateway.readAllStandardError().contains("--headless"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGateway)
+#include "tst_gateway.moc"
