@@ -2,6 +2,9 @@
 
 #include <QDir>
 
+#include <cmath>
+#include <limits>
+
 using namespace Qt::Literals::StringLiterals;
 
 Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &regional, QObject *parent)
@@ -143,8 +146,15 @@ void Gateway::UitgaandeBerichtenTimer()
 void Gateway::PollenTimer()
 {
     m_pollen.stop();
+    // From the first tick on, the interval is RGDMIN minutes, read at every tick.
+    const double interval = std::floor(m_settings.RGDMIN * 60.0 * 1000.0);
     m_errors.guard([&] { m_timerWork->PollenTimer(); });
-    m_pollen.start();
+    // An interval of zero stops the polling until the next start, as the operator expects of
+    // "0 minutes"; a QTimer would otherwise fire without pause.
+    if (interval >= 1) {
+        m_pollen.setInterval(int(std::min(interval, double(std::numeric_limits<int>::max()))));
+        m_pollen.start();
+    }
 }
 
 void Gateway::AortaTimer()

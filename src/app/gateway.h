@@ -86,6 +86,7 @@ public:
     QTimer &ramQOutTimer() { return m_ramQOutTimer; }
     QTimer &ramQInTimer() { return m_ramQInTimer; }
     QTimer &verbergenTimer() { return m_verbergen; }
+    QTimer &pollenTimer() { return m_pollen; }
 
 signals:
     // `Minimaliseren` is ticked and the window has been shown for 3 seconds.

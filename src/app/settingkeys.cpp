@@ -99,7 +99,11 @@ std::span<const SettingKey> settingKeys()
     return keys;
 }
 
-QStringList ramIdChoices()
+QStringList settingChoices(const SettingKey &key)
 {
-    return { u"CONNECT_97"_s, u"CONNECT_2000"_s, u"CONNECT_PE"_s };
+    if (key.text == &Settings::RamID)
+        return { u"CONNECT_97"_s, u"CONNECT_2000"_s, u"CONNECT_PE"_s };
+    if (key.text == &Settings::xDatabaseType)
+        return { u"SQLSERVER"_s, u"POSTGRESQL"_s, u"SQLITE"_s };
+    return {};
 }

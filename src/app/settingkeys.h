@@ -39,5 +39,5 @@ struct SettingKey
 // The 45 stored keys of the earlier program, then the keys this one added, in file order.
 std::span<const SettingKey> settingKeys();
 
-// The items offered for `RamID`.
-QStringList ramIdChoices();
+// The items a choice offers (`RamID`, `xDatabaseType`); empty for the other keys.
+QStringList settingChoices(const SettingKey &key);

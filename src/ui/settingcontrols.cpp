@@ -8,15 +8,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-QStringList settingChoices(const SettingKey &key)
-{
-    if (key.text == &Settings::RamID)
-        return ramIdChoices();
-    if (key.text == &Settings::xDatabaseType)
-        return { u"SQLSERVER"_s, u"POSTGRESQL"_s, u"SQLITE"_s };
-    return {};
-}
-
 const SettingKey &companyNumberKey()
 {
     static const SettingKey key = [] {

@@ -11,8 +11,5 @@ class QWidget;
 // configuration document always see what the operator sees. Null for a key without a control.
 QWidget *createSettingControl(const SettingKey &key, Settings &settings, QWidget *parent);
 
-// The items a free-text choice offers.
-QStringList settingChoices(const SettingKey &key);
-
 // The one setting with a control that is not stored: `Bedrijfsnummer`.
 const SettingKey &companyNumberKey();

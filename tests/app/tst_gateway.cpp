@@ -156,6 +156,34 @@ private slots:
         QCOMPARE(site.statusTexts().count(u"Ludor Korvan TIM communicatie wordt opgestart"_s), 2);
     }
 
+    void pollingInterval_data()
+    {
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<int>("interval"); // 0: no longer ticks
+        QTest::newRow("default") << 1.0 << 60000;
+        QTest::newRow("five minutes") << 5.0 << 300000;
+        QTest::newRow("fraction, whole milliseconds") << 0.0255 << 1530;
+        QTest::newRow("zero stops polling") << 0.0 << 0;
+        QTest::newRow("negative stops polling") << -2.0 << 0;
+    }
+    void pollingInterval()
+    {
+        QFETCH(double, minutes);
+        QFETCH(int, interval);
+        Site site;
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Gateway g(site.dir.path(), clock, regional);
+        g.create();
+        QCOMPARE(g.pollenTimer().interval(), 1000);
+        QVERIFY(g.pollenTimer().isActive());
+        g.settings().RGDMIN = minutes;
+        g.PollenTimer();
+        QCOMPARE(g.pollenTimer().isActive(), interval > 0);
+        if (interval > 0)
+            QCOMPARE(g.pollenTimer().interval(), interval);
+    }
+
     // A shutdown whose log files cannot be written logs that and still saves the settings.
     void shutdownErrorSkipsTheRest()
     {

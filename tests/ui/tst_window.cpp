@@ -389,8 +389,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
             items.append(combo->itemText(i));
-        QCOMPARE(items, ramIdChoices());
-        QCOMPARE(combo->currentIndex(), int(ramIdChoices().indexOf(Settings().RamID)));
+        QCOMPARE(items, QStringList({ u"CONNECT_97"_s, u"CONNECT_2000"_s, u"CONNECT_PE"_s }));
+        QCOMPARE(combo->currentText(), u"CONNECT_2000"_s);
     }
 
     // The number beside the polling check box.
