@@ -162,7 +162,8 @@ private slots:
         QTest::addColumn<int>("interval"); // 0: no longer ticks
         QTest::newRow("default") << 1.0 << 60000;
         QTest::newRow("five minutes") << 5.0 << 300000;
-        QTest::newRow("fraction, whole milliseconds") << 0.0255 << 1530;
+        QTest::newRow("fraction") << 1.75 << 105000;
+        QTest::newRow("whole part of the milliseconds") << 0.00001 << 0;
         QTest::newRow("zero stops polling") << 0.0 << 0;
         QTest::newRow("negative stops polling") << -2.0 << 0;
     }
