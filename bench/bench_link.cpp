@@ -133,20 +133,13 @@ Result pipeline(const Stream &stream)
     Result r;
     const AnsiCodec &codec = AnsiCodec::instance();
     QString buffer;
-    QString bare; // the message without brackets, as the dispatcher hands it to splitFields
     for (QByteArrayView read : stream.reads) {
         buffer += codec.decode(read);
         qsizetype pos = 0;
         while (const auto cut = cutMessage(QStringView(buffer).mid(pos))) {
             const QStringView message = QStringView(buffer).mid(pos + cut->begin, cut->length);
             pos += cut->consumed;
-            bare.resize(message.size());
-            QChar *d = bare.data();
-            for (QChar c : message)
-                if (c != u'[' && c != u']')
-                    *d++ = c;
-            bare.resize(d - bare.constData());
-            const QStringList fields = splitFields(bare);
+            const QStringList fields = splitFields(withoutBrackets(message));
             r.check += matchingRows(message) + quint64(fields.size());
             ++r.messages;
         }

@@ -15,13 +15,3 @@
         }                                                                                      \
     } while (0)
 
-// A cut message as the dispatcher hands it to splitFields: every bracket removed.
-inline QString withoutBrackets(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text)
-        if (c != u'[' && c != u']')
-            out += c;
-    return out;
-}

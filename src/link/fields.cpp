@@ -49,3 +49,13 @@ QStringList splitFields(QStringView text)
     }
     return fields;
 }
+
+QString withoutBrackets(QStringView message)
+{
+    QString out;
+    out.reserve(message.size());
+    for (QChar c : message)
+        if (c != u'[' && c != u']')
+            out += c;
+    return out;
+}

@@ -21,16 +21,6 @@ bool isBlank(QStringView text)
     return true;
 }
 
-QString withoutBrackets(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text)
-        if (c != u'[' && c != u']')
-            out += c;
-    return out;
-}
-
 // Characters `from` to `from + count - 1` of a message, counted from 1 at its "[".
 QString characters(const QString &message, int from, int count)
 {

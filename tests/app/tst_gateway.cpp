@@ -18,19 +18,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::AnyIPv4, 0);
-    return probe.serverPort();
-}
-
 // A program directory with a dispatch database and a configuration that uses it, with
 // notifications on loopback.
 struct Site
 {
     QTemporaryDir dir;
-    quint16 port = freePort();
+    quint16 port = fixture::freePort();
 
     Site()
     {

@@ -24,13 +24,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::AnyIPv4, 0);
-    return probe.serverPort();
-}
-
 struct Fixture
 {
     FixedClock clock { QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)) };
@@ -58,7 +51,7 @@ struct Fixture
         settings.xDatabaseType = u"SQLITE"_s;
         settings.xLoginDatabase = fixture::makeSqliteDatabase(dir.path(), false);
         settings.RamActive = true;
-        settings.RamPoort = QString::number(freePort());
+        settings.RamPoort = QString::number(fixture::freePort());
         workstation.bind(QHostAddress::LocalHost, 0);
         settings.NotifyAddress = u"127.0.0.1"_s;
         settings.NotifyPort = QString::number(workstation.localPort());

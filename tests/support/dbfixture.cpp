@@ -41,14 +41,14 @@ void withConnection(const QString &driver, const std::function<void(QSqlDatabase
     QSqlDatabase::removeDatabase(name);
 }
 
+} // namespace
+
 quint16 freePort()
 {
     QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
+    probe.listen(QHostAddress::AnyIPv4, 0);
     return probe.serverPort();
 }
-
-} // namespace
 
 QString makeSqliteDatabase(const QString &dir, bool demo)
 {

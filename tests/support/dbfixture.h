@@ -16,6 +16,9 @@ namespace fixture {
 
 QString schemaPath(const QString &file);
 
+// A TCP port nobody listens on just now.
+quint16 freePort();
+
 // Creates a database file from the SQLite schema and, when asked, the demo data.
 QString makeSqliteDatabase(const QString &dir, bool demo = true);
 
