@@ -52,10 +52,11 @@ QStringList splitFields(QStringView text)
 
 QString withoutBrackets(QStringView message)
 {
-    QString out;
-    out.reserve(message.size());
+    QString out(message.size(), Qt::Uninitialized);
+    QChar *d = out.data();
     for (QChar c : message)
         if (c != u'[' && c != u']')
-            out += c;
+            *d++ = c;
+    out.truncate(d - out.constData());
     return out;
 }
