@@ -203,7 +203,7 @@ void Statements::insert(QLatin1StringView table, const ColumnValues &values)
         marks += marks.isEmpty() ? u"?"_s : u", ?"_s;
         bound.append(cut(v.value, columnWidth(table, v.column)));
     }
-    m_db.exec(u"INSERT INTO "_s + table + u" ("_s + columns + u") VALUES ("_s + marks + u')', bound).finish();
+    m_db.exec(u"INSERT INTO "_s + table + u" ("_s + columns + u") VALUES ("_s + marks + u')', bound);
 }
 
 void Statements::update(QLatin1StringView table, QLatin1StringView key, int id, const ColumnValues &values)
@@ -215,7 +215,7 @@ void Statements::update(QLatin1StringView table, QLatin1StringView key, int id, 
         bound.append(cut(v.value, columnWidth(table, v.column)));
     }
     bound.append(id);
-    m_db.exec(u"UPDATE "_s + table + u" SET "_s + assignments + u" WHERE "_s + key + u" = ?"_s, bound).finish();
+    m_db.exec(u"UPDATE "_s + table + u" SET "_s + assignments + u" WHERE "_s + key + u" = ?"_s, bound);
 }
 
 void Statements::updatePlanning(int ride, const ColumnValues &values)
@@ -237,24 +237,23 @@ void Statements::insertTransactie(int user, int ritstaat, int ride, int vehicle,
 {
     m_db.exec(u"INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code,"
               " tra_opmerking) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
-              { user, ritstaat, ride, vehicle, driver, code, text(remark, columnWidth(QLatin1StringView("TRANSACTIES"), QLatin1StringView("tra_opmerking"))) })
-        .finish();
+              { user, ritstaat, ride, vehicle, driver, code, text(remark, columnWidth(QLatin1StringView("TRANSACTIES"), QLatin1StringView("tra_opmerking"))) });
 }
 
 void Statements::setRitstaatActie(int ritstaat, QChar letter)
 {
     // The two letters are fixed texts of their own statements, as the workstations expect them.
     if (letter == u'B')
-        m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='B' where lsn_id=?"_s, { ritstaat }).finish();
+        m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='B' where lsn_id=?"_s, { ritstaat });
     else if (letter == u'K')
-        m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='K' where lsn_id=?"_s, { ritstaat }).finish();
+        m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='K' where lsn_id=?"_s, { ritstaat });
     else
         throw KorvanError(u"Ongeldige ritstaatletter "_s + letter);
 }
 
 void Statements::setRitstaatUnloaded(int ritstaat)
 {
-    m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='L' where lsn_route=0 AND lsn_id=?"_s, { ritstaat }).finish();
+    m_db.exec(u"UPDATE RITSTATEN SET lsn_actie='L' where lsn_route=0 AND lsn_id=?"_s, { ritstaat });
 }
 
 void Statements::updateTaxizone(int zone, int vehicle)
@@ -262,8 +261,7 @@ void Statements::updateTaxizone(int zone, int vehicle)
     m_db.ensureOpen();
     m_db.exec(u"update ritstaten set lsn_taxizone = ?, lsn_taxizone_tijd = "_s + m_db.dialect().serverNow()
                   + u" where lsn_status=0 and lsn_wag_id=?"_s,
-              { zone, vehicle })
-        .finish();
+              { zone, vehicle });
 }
 
 void Statements::routestatusControle(int vehicle)
