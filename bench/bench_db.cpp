@@ -1,7 +1,7 @@
 // What the gateway's statement layer costs over plain QtSql: the same SQL, on the same
 // connection, in the same run, on SQLite and on a throwaway PostgreSQL server.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "db/statements.h"
 #include "log/log.h"

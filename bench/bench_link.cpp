@@ -6,7 +6,7 @@
 //       and replies, the way the gateway runs it (minus the database work behind the rows)
 // Usage: bench_link [--mb N] [--reps N] [--only abc]
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "link/fields.h"
 #include "link/framing.h"
 #include "link/inbound.h"

@@ -10,7 +10,7 @@
 #include "check.h"
 
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "link/fields.h"
 #include "link/framing.h"
 #include "link/inbound.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/applicationerrors.h"
-#include "app/configfile.h"
-#include "app/settings.h"
+#include "config/configfile.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "db/statements.h"
 #include "link/hostserver.h"

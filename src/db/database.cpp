@@ -1,6 +1,6 @@
 #include "database.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "databaseerror.h"
 #include "log/log.h"
 

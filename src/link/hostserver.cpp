@@ -1,6 +1,6 @@
 #include "hostserver.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "inbound.h"
 #include "linkstate.h"
 #include "log/log.h"

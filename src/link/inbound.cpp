@@ -1,6 +1,6 @@
 #include "inbound.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "fields.h"
 #include "framing.h"
 #include "inboundtable.h"

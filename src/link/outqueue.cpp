@@ -1,6 +1,6 @@
 #include "outqueue.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "hostserver.h"
 #include "linkstate.h"

@@ -1,6 +1,6 @@
 #include "notifiers.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "datagram.h"
 #include "db/statements.h"
 #include "util/ansicodec.h"

@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
 #include "app/gateway.h"
-#include "app/settingkeys.h"
+#include "config/settingkeys.h"
 #include "lamp.h"
 #include "logview.h"
 #include "picture.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settingkeys.h"
+#include "config/settingkeys.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // The connection, the dialects, the error handler and every named statement, on SQLite and on a
 // real PostgreSQL server.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "db/databaseerror.h"
 #include "db/statements.h"

@@ -1,7 +1,7 @@
 // Framing, field splitting and the inbound table as pure functions, and recorded host sessions
 // from tests/data replayed through the dispatcher.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "link/fields.h"
 #include "link/framing.h"
 #include "link/inbound.h"

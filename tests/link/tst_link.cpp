@@ -1,6 +1,6 @@
 // The host link over real loopback TCP: a real client socket talks to the listener.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "link/hostserver.h"
 #include "link/inbound.h"
 #include "link/linkstate.h"

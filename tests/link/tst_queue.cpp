@@ -1,7 +1,7 @@
 // The queue tick: the listener following RamActive and the database, the lamps, sending one
 // queued message per tick, and the queue-full warning.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "link/hostserver.h"
 #include "link/inbound.h"

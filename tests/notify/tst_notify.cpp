@@ -1,6 +1,6 @@
 // Status-message rows and ciphered UDP notifications, on loopback only.
 #include "app/applicationerrors.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/database.h"
 #include "db/statements.h"
 #include "link/hostserver.h"

@@ -1,5 +1,5 @@
 #include "app/gateway.h"
-#include "app/settingkeys.h"
+#include "config/settingkeys.h"
 #include "ui/lamp.h"
 #include "ui/mainwindow.h"
 

@@ -1,5 +1,5 @@
-#include "app/configfile.h"
-#include "app/settingkeys.h"
+#include "config/configfile.h"
+#include "config/settingkeys.h"
 
 #include <QDir>
 #include <QFile>
