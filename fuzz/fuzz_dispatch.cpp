@@ -170,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } catch (...) {
             FUZZ_CHECK(!"an exception left onRead");
         }
-        FUZZ_CHECK(dispatcher.receiveBuffer().size() <= MaxReceiveBuffer);
+        FUZZ_CHECK(connection.receiveBuffer.size() <= MaxReceiveBuffer);
     }
 
     for (const QString &written : connection.writes)

@@ -63,10 +63,8 @@ int main(int argc, char **argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvantim"));
     QCoreApplication::setApplicationVersion(Gateway::version());
-#ifdef KORVAN_WITH_GUI
-    if (qobject_cast<QApplication *>(app.get()))
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("Ludor Korvan voor Tim"));
-#endif
+    // No application display name: on X11 and Wayland the toolkit would append it to every
+    // window title, and the captions must read exactly as the operator knows them.
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -92,19 +90,25 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    // Declared before the gateway, so that it is still there for whatever the gateway logs
+    // while it is destroyed.
+    QTextStream out(stdout);
     const Clock clock;
     const Regional regional = Regional::system();
     Gateway gateway(programDir, clock, regional);
-    gateway.create();
-
-    int rc = 0;
     if (headless) {
-        QTextStream out(stdout);
-        QObject::connect(&gateway.log(), &Log::linesAdded, [&out](const QStringList &lines) {
+        QObject::connect(&gateway.log(), &Log::linesAdded, &gateway, [&out](const QStringList &lines) {
             for (const QString &line : lines)
                 out << line << '\n';
             out.flush();
         });
+    }
+    gateway.create();
+    if (headless && !gateway.configProblem().isEmpty())
+        std::fprintf(stderr, "korvantim: %s\n", qPrintable(gateway.configProblem()));
+
+    int rc = 0;
+    if (headless) {
         ShutdownSignal signal;
         QObject::connect(&signal, &ShutdownSignal::requested, [&] {
             // The operator's question is answered yes.

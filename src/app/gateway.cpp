@@ -1,6 +1,7 @@
 #include "gateway.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 #include <limits>
@@ -55,16 +56,61 @@ void Gateway::create()
     for (const char *sub : { "Tim", "Backups", "TempDownloads", "VXLXML", "VXLXML/BACKUPS", "VXLXML/BACKUPS/UIT" })
         dir.mkdir(QString::fromLatin1(sub));
 
-    m_config = ConfigDocument::load(dir.filePath(configFileName()));
+    m_log.setLogDir(dir.filePath(u"Tim"_s));
+
+    const QString configPath = dir.filePath(configFileName());
+    m_config = ConfigDocument::load(configPath);
     m_config.read(m_settings);
     m_settings.Bedrijfsnummer = u"1"_s;
-
-    m_log.setLogDir(dir.filePath(u"Tim"_s));
+    if (m_config.problem().kind != ConfigDocument::Problem::Kind::None)
+        reportConfigProblem(configPath);
 
     m_buffer.start();
     m_uitgaandeBerichten.start();
     m_pollen.start();
     m_aorta.start();
+}
+
+// The operator's file is never lost: a broken one is kept beside under a stamped name before
+// anything can replace it, and one that cannot be read at all is left alone.
+void Gateway::reportConfigProblem(const QString &path)
+{
+    const ConfigDocument::Problem &problem = m_config.problem();
+    QString text;
+    // The status row holds 100 characters: the workstations get the gist, the log the whole.
+    QString status;
+    if (problem.kind == ConfigDocument::Problem::Kind::Unreadable) {
+        status = u"Configuratiebestand %1 kan niet worden gelezen, zie het logboek"_s.arg(configFileName());
+        m_keepConfigFile = true;
+        text = u"Configuratiebestand %1 kan niet worden gelezen (%2): de standaardinstellingen gelden en het "
+               u"bestand wordt niet overschreven"_s.arg(QDir::toNativeSeparators(path), problem.detail);
+    } else {
+        status = u"Configuratiebestand %1 onleesbaar (regel %2, kolom %3), zie het logboek"_s.arg(
+            configFileName(), QString::number(problem.line), QString::number(problem.column));
+        const QFileInfo info(path);
+        const QString stamp = m_clock.now().toString(u"yyyyMMdd-HHmmss"_s);
+        QString kept;
+        for (int n = 1; n < 100 && kept.isEmpty(); ++n) {
+            const QString name = info.completeBaseName() + u".onleesbaar-"_s + stamp + (n > 1 ? u"-"_s + QString::number(n) : QString())
+                               + u'.' + info.suffix();
+            if (QFile::copy(path, info.dir().filePath(name)))
+                kept = name;
+        }
+        m_keepConfigFile = kept.isEmpty();
+        text = u"Configuratiebestand %1 is onleesbaar op regel %2, kolom %3 (%4): de instellingen tot daar zijn "
+               u"gelezen, de rest heeft de standaardwaarde; "_s.arg(QDir::toNativeSeparators(path), QString::number(problem.line),
+                                                                    QString::number(problem.column), problem.detail)
+             + (kept.isEmpty() ? u"het bestand kan niet worden bewaard en wordt niet overschreven"_s
+                               : u"het origineel is bewaard als "_s + kept);
+    }
+    // The operator's notification address is unknown: tell nobody rather than the whole network.
+    if (!m_config.has("NotifyAddress_Text"_L1)) {
+        m_settings.NotifyAddress.clear();
+        text += u"; netwerkmeldingen staan uit tot het adres is ingesteld"_s;
+    }
+    m_configProblem = text;
+    m_log.Logger(u"M-> "_s + text);
+    m_errors.guard([&] { m_status.SendUDPKorvanDB(status); });
 }
 
 void Gateway::show()
@@ -102,7 +148,7 @@ void Gateway::copySettings()
 
 bool Gateway::saveConfiguration()
 {
-    return m_config.save(QDir(m_programDir).filePath(configFileName()));
+    return !m_keepConfigFile && m_config.save(QDir(m_programDir).filePath(configFileName()));
 }
 
 void Gateway::RamQOutTimerTimer()
@@ -124,9 +170,9 @@ void Gateway::Button6Click()
     m_errors.guard([&] { m_tick.Button6Click(); });
 }
 
-bool Gateway::Button3Click()
+bool Gateway::Button3Click(const std::function<void()> &opened)
 {
-    return testConnection(m_database, m_log, m_errors);
+    return testConnection(m_database, m_log, m_errors, opened);
 }
 
 void Gateway::VerbergenTimer()

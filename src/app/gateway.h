@@ -53,6 +53,8 @@ public:
     // Writes the document to "KorvanTim.xml"; false when it cannot (nothing is shown).
     bool saveConfiguration();
     bool settingsCopied() const { return m_copied; }
+    // What was wrong with KorvanTim.xml at start-up, as logged; empty when it was read whole.
+    const QString &configProblem() const { return m_configProblem; }
 
     // The timer ticks, callable directly (tests drive them without waiting).
     void RamQOutTimerTimer();
@@ -63,7 +65,8 @@ public:
     void AortaTimer();
 
     // Buttons of the window.
-    bool Button3Click(); // "TEST": true when the database opened
+    // "TEST": opens the database, runs `opened` (the message box), closes it; true when it opened.
+    bool Button3Click(const std::function<void()> &opened = {});
     void Button6Click(); // the queue-full warning test
 
     void setTimerWork(TimerWork *work) { m_timerWork = work ? work : &m_noTimerWork; }
@@ -93,6 +96,8 @@ signals:
     void hideRequested();
 
 private:
+    void reportConfigProblem(const QString &path);
+
     // Forwards to whatever inbound work is set, so the dispatcher can hold a reference.
     class InboundRelay : public InboundWork
     {
@@ -109,6 +114,8 @@ private:
     const Regional &m_regional;
     Settings m_settings;
     ConfigDocument m_config;
+    QString m_configProblem;
+    bool m_keepConfigFile = false; // a file we could not read is never replaced
     bool m_copied = false;
     bool m_closing = false;
 

@@ -162,9 +162,22 @@ void ConfigDocument::Element::setContent(const QString &value)
 ConfigDocument ConfigDocument::load(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return {};
-    return parse(file.readAll());
+    ConfigDocument doc;
+    if (QFileInfo(path).isDir())
+        doc.m_problem = { Problem::Kind::Unreadable, 0, 0, u"het is een map"_s };
+    else if (!file.open(QIODevice::ReadOnly))
+        doc.m_problem = { Problem::Kind::Unreadable, 0, 0, file.errorString() };
+    else
+        doc = parse(file.readAll());
+    return doc;
+}
+
+bool ConfigDocument::has(QLatin1StringView key) const
+{
+    const Element *form = m_root.child(formName);
+    return form && form->child(key);
 }
 
 bool ConfigDocument::readChildren(QXmlStreamReader &xml, Element &parent, int depth)
@@ -177,9 +190,13 @@ bool ConfigDocument::readChildren(QXmlStreamReader &xml, Element &parent, int de
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
             Element e { xml.name().toString(), {}, {} };
-            if (!readChildren(xml, e, depth + 1))
+            const bool complete = readChildren(xml, e, depth + 1);
+            // Of an element the fault cut short, only its complete children count: a text
+            // cut short is no value.
+            if (complete || !e.children.empty())
+                parent.children.push_back(std::move(e));
+            if (!complete)
                 return false;
-            parent.children.push_back(std::move(e));
             break;
         }
         case QXmlStreamReader::Characters:
@@ -199,12 +216,15 @@ ConfigDocument ConfigDocument::parse(const QByteArray &bytes)
     // QXmlStreamReader decodes by the file's encoding declaration.
     QXmlStreamReader xml(bytes);
     ConfigDocument doc;
-    if (!xml.readNextStartElement() || xml.name() != "Configuration"_L1 || !readChildren(xml, doc.m_root, 0))
-        return {};
-    while (!xml.atEnd())
-        xml.readNext();
+    if (xml.readNextStartElement()) {
+        if (xml.name() != "Configuration"_L1)
+            xml.raiseError(u"het hoofdelement is %1 in plaats van Configuration"_s.arg(xml.name()));
+        else if (readChildren(xml, doc.m_root, 0))
+            while (!xml.atEnd())
+                xml.readNext();
+    }
     if (xml.hasError())
-        return {}; // half a file is no better than none: start from the defaults
+        doc.m_problem = { Problem::Kind::Malformed, xml.lineNumber(), xml.columnNumber(), xml.errorString() };
     return doc;
 }
 

@@ -27,11 +27,27 @@ class QXmlStreamReader;
 class ConfigDocument
 {
 public:
-    // Loads the file; a missing or unreadable file gives an empty document (all defaults).
+    // What was wrong with the file it was loaded from.
+    struct Problem
+    {
+        enum class Kind { None, Malformed, Unreadable };
+        Kind kind = Kind::None;
+        qint64 line = 0;
+        qint64 column = 0;
+        QString detail;
+    };
+
+    // Loads the file; a missing file gives an empty document (all defaults) and no problem, a
+    // file that cannot be opened an empty document and the problem Unreadable.
     static ConfigDocument load(const QString &path);
-    // The same from the file's bytes: bytes that are not well-formed XML with the root
-    // `Configuration` give an empty document.
+    // The same from the file's bytes. Bytes that are not well-formed XML keep every element
+    // that was complete before the fault (and the elements around them), so that a bad spot
+    // costs only the settings at and after it; problem() says where it is.
     static ConfigDocument parse(const QByteArray &bytes);
+
+    const Problem &problem() const { return m_problem; }
+    // Whether the document holds the element of a stored key.
+    bool has(QLatin1StringView key) const;
 
     // Sets every stored setting the document holds, in key-list order. A missing element keeps
     // the setting as it is, and so does a content that does not convert; unknown elements are
@@ -67,6 +83,7 @@ private:
     static std::optional<QStringList> readLines(const Element &element);
 
     Element m_root { QStringLiteral("Configuration"), {}, {} };
+    Problem m_problem;
 };
 
 // RGDMIN_Value's encoding: the x87 80-bit extended value, 10 bytes little-endian.

@@ -88,6 +88,10 @@ const std::vector<SettingKey> keys = [] {
         text("NotifyAddress_Text"_L1, &Settings::NotifyAddress, T::Parameters, "Netwerkmeldingen naar adres"_L1,
              "Adres voor de netwerkmeldingen (255.255.255.255: het hele netwerk)"_L1),
         text("NotifyPort_Text"_L1, &Settings::NotifyPort, T::Parameters, "Netwerkmeldingen poort"_L1),
+        text("AllowedHosts_Text"_L1, &Settings::AllowedHosts, T::Instellingen, "Toegestane hosts"_L1,
+             "IPv4-adressen die als host mogen verbinden, gescheiden door komma's (leeg: iedereen)"_L1),
+        text("ListenAddress_Text"_L1, &Settings::ListenAddress, T::Instellingen, "Luisteradres"_L1,
+             "IPv4-adres waarop de server luistert (leeg: alle adressen)"_L1),
     };
     return k;
 }();

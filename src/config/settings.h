@@ -80,4 +80,8 @@ struct Settings
 #endif
     QString NotifyAddress = QStringLiteral("255.255.255.255");
     QString NotifyPort = QStringLiteral("54200");
+    // Comma-separated IPv4 addresses that may connect as the host; empty: any.
+    QString AllowedHosts;
+    // The one address the listener binds to; empty: every IPv4 address.
+    QString ListenAddress;
 };

@@ -27,7 +27,27 @@ Database::~Database()
         QSqlDatabase::removeDatabase(m_name);
 }
 
+bool Database::openDue() const
+{
+    return m_clock.msecsSinceEpoch() >= m_nextOpen;
+}
+
 void Database::open()
+{
+    try {
+        openConnection();
+        m_failedOpens = 0;
+        m_nextOpen = 0;
+    } catch (const DatabaseError &) {
+        static constexpr int waitSeconds[] = { 1, 2, 4, 8, 10 };
+        const int wait = waitSeconds[std::min<size_t>(size_t(m_failedOpens), std::size(waitSeconds) - 1)];
+        ++m_failedOpens;
+        m_nextOpen = m_clock.msecsSinceEpoch() + wait * 1000;
+        throw;
+    }
+}
+
+void Database::openConnection()
 {
     close();
     Dialect::Engine engine;
@@ -97,10 +117,12 @@ QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
     return query;
 }
 
-bool testConnection(Database &database, Log &log, ErrorHandler &errors)
+bool testConnection(Database &database, Log &log, ErrorHandler &errors, const std::function<void()> &opened)
 {
     try {
         database.open();
+        if (opened)
+            opened();
         database.close();
         return true;
     } catch (const std::exception &e) {

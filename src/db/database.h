@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include <functional>
+
 class Clock;
 class QSqlError;
 struct Settings;
@@ -23,6 +25,10 @@ public:
 
     // Throws DatabaseError when the connection cannot be opened.
     void open();
+    // Whether the next attempt to open is due: after a failed one the queue tick waits 1, 2, 4
+    // and 8 seconds, then 10 seconds between attempts, so that an unreachable server does not
+    // block the window for its login timeout at every tick.
+    bool openDue() const;
     void ensureOpen()
     {
         if (!isOpen())
@@ -49,6 +55,8 @@ signals:
     void openChanged(bool open);
 
 private:
+    void openConnection();
+
     const Settings &m_settings;
     QString m_programDir;
     const Clock &m_clock;
@@ -57,10 +65,13 @@ private:
     Dialect m_dialect;
     bool m_open = false;
     QHash<QString, QSqlQuery> m_prepared;
+    int m_failedOpens = 0;
+    qint64 m_nextOpen = 0;
 };
 
-// The connection test (`Button3Click`): opens the connection and closes it again. On failure
-// logs "M-> " + the error and hands it to the application-wide handler; returns false.
+// The connection test (`Button3Click`): opens the connection, runs `opened` (the window's
+// message box), and closes it again. On failure logs "M-> " + the error and hands it to the
+// application-wide handler; returns false.
 class Log;
 class ErrorHandler;
-bool testConnection(Database &database, Log &log, ErrorHandler &errors);
+bool testConnection(Database &database, Log &log, ErrorHandler &errors, const std::function<void()> &opened = {});

@@ -32,19 +32,21 @@ void writeText(QTcpSocket *socket, const QString &address, const QString &text)
         throw KorvanError(u"Schrijven naar "_s + address + u" mislukt: "_s + socket->errorString());
 }
 
-class SocketConnection : public HostConnection
+} // namespace
+
+// A socket forgets its peer once closed; the address is kept for the disconnect steps.
+class HostServer::Connection : public HostConnection
 {
 public:
-    SocketConnection(QTcpSocket *socket, const QString &address) : m_socket(socket), m_address(address) {}
+    Connection(QTcpSocket *s, const QString &a) : socket(s), m_address(a) {}
     QString address() const override { return m_address; }
-    void write(const QString &text) override { writeText(m_socket, m_address, text); }
+    void write(const QString &text) override { writeText(socket, m_address, text); }
+
+    QTcpSocket *const socket;
 
 private:
-    QTcpSocket *m_socket;
-    const QString &m_address;
+    const QString m_address;
 };
-
-} // namespace
 
 HostServer::HostServer(Log &log, LinkState &link, const Settings &settings, StatusNotifier &status,
                        ErrorHandler &errors, InboundDispatcher &dispatcher, const Regional &regional,
@@ -68,15 +70,19 @@ HostServer::HostServer(Log &log, LinkState &link, const Settings &settings, Stat
 HostServer::~HostServer()
 {
     // The sockets are children of the server; only the signal handlers must not run any more.
-    for (const Connection &c : std::as_const(m_connections))
-        c.socket->disconnect(this);
+    for (const auto &c : m_connections)
+        c->socket->disconnect(this);
 }
 
 void HostServer::start(quint16 port)
 {
     if (m_server->isListening())
         return;
-    if (!m_server->listen(QHostAddress::AnyIPv4, port))
+    QHostAddress address(QHostAddress::AnyIPv4);
+    const QString listenAddress = m_settings.ListenAddress.trimmed();
+    if (!listenAddress.isEmpty() && !address.setAddress(listenAddress))
+        throw KorvanError(u"Ongeldig luisteradres: "_s + listenAddress);
+    if (!m_server->listen(address, port))
         throw KorvanError(u"Ludor Korvan TIM server kan niet luisteren op poort "_s + QString::number(port) + u": "_s
                           + m_server->errorString());
     emit listeningChanged(true);
@@ -85,8 +91,8 @@ void HostServer::start(quint16 port)
 void HostServer::stop()
 {
     const bool wasListening = m_server->isListening();
-    while (!m_connections.isEmpty())
-        disconnected(m_connections.constFirst().socket);
+    while (!m_connections.empty())
+        disconnected(m_connections.front()->socket);
     m_server->close();
     if (wasListening)
         emit listeningChanged(false);
@@ -104,22 +110,41 @@ quint16 HostServer::port() const
 
 void HostServer::writeTo(int position, const QString &text)
 {
-    if (position < 0 || position >= m_connections.size())
+    if (position < 0 || size_t(position) >= m_connections.size())
         throw KorvanError(u"Geen open verbinding op positie "_s + QString::number(position));
-    const Connection &c = m_connections[position];
-    writeText(c.socket, c.address, text);
+    m_connections[size_t(position)]->write(text);
+}
+
+const QString &HostServer::receiveBuffer(int position) const
+{
+    return m_connections.at(size_t(position))->receiveBuffer;
+}
+
+bool HostServer::allowed(const QString &address) const
+{
+    const QString list = m_settings.AllowedHosts.trimmed();
+    if (list.isEmpty())
+        return true;
+    const QHostAddress peer(address);
+    for (const QString &entry : list.split(u',', Qt::SkipEmptyParts))
+        if (QHostAddress(entry.trimmed()).isEqual(peer, QHostAddress::ConvertV4MappedToIPv4))
+            return true;
+    return false;
 }
 
 void HostServer::accept(QTcpSocket *socket)
 {
     const QString address = dottedAddress(socket);
-    m_connections.append({ socket, address });
+    if (!allowed(address)) {
+        m_log.Logger(u"M-> Verbinding geweigerd -> "_s + address);
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    Connection *connection = m_connections.emplace_back(std::make_unique<Connection>(socket, address)).get();
 
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, address] {
-        m_errors.guard([&] {
-            SocketConnection connection(socket, address);
-            m_dispatcher.onRead(connection, AnsiCodec::instance().decode(socket->readAll()));
-        });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, connection] {
+        m_errors.guard([&] { m_dispatcher.onRead(*connection, AnsiCodec::instance().decode(socket->readAll())); });
     });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { disconnected(socket); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket, address](QAbstractSocket::SocketError error) {
@@ -137,16 +162,21 @@ void HostServer::accept(QTcpSocket *socket)
     m_log.Logger(u"M-> Verbinding opgebouwd -> "_s + address);
     m_errors.guard([&] { m_status.SendUDPKorvanDB(u"Ludor Korvan TIM / RAMSERV koppeling actief"_s); });
     m_errors.guard([&] { writeText(socket, address, u'[' + m_settings.RamID + u" - "_s + m_regional.machineName + u']'); });
+
+    // A socket that closed before its signals were connected would never say so.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        disconnected(socket);
 }
 
 void HostServer::disconnected(QTcpSocket *socket)
 {
     const auto it = std::find_if(m_connections.begin(), m_connections.end(),
-                                 [socket](const Connection &c) { return c.socket == socket; });
+                                 [socket](const auto &c) { return c->socket == socket; });
     if (it == m_connections.end())
         return;
-    const QString address = it->address;
-    // Leaves the acceptance list first, so that positions always match `RamConnections`.
+    const QString address = (*it)->address();
+    // Leaves the acceptance list first, so that positions always match `RamConnections`; its
+    // receive buffer goes with it.
     m_connections.erase(it);
     socket->disconnect(this);
 

@@ -1,21 +1,24 @@
 #pragma once
 
-#include <QList>
+#include "inbound.h"
+
 #include <QObject>
+
+#include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
 class ErrorHandler;
-class InboundDispatcher;
 class LinkState;
 class Log;
 class StatusNotifier;
 struct Regional;
 struct Settings;
 
-// The listener for the host (`RamServerSocket`): accepts connections on all IPv4 addresses,
-// greets each with the banner, keeps them in the order accepted and hands their reads to the
-// dispatcher.
+// The listener for the host (`RamServerSocket`): accepts connections on all IPv4 addresses (or
+// the one of `ListenAddress`), refuses those that `AllowedHosts` does not name, greets each with
+// the banner, keeps them in the order accepted and hands their reads to the dispatcher.
 class HostServer : public QObject
 {
     Q_OBJECT
@@ -25,7 +28,7 @@ public:
                QObject *parent = nullptr);
     ~HostServer() override;
 
-    // Throws KorvanError when the port cannot be listened on.
+    // Throws KorvanError when the port cannot be listened on or `ListenAddress` is no address.
     void start(quint16 port);
     // Closes every connection, each with its disconnect steps, then stops listening.
     void stop();
@@ -37,12 +40,19 @@ public:
     // Writes text to the connection at `position`. Throws KorvanError when there is no such
     // connection or the write fails.
     void writeTo(int position, const QString &text);
+    // What the connection at `position` has received and not yet cut into messages.
+    const QString &receiveBuffer(int position) const;
+
+    // Client connect and Accept for a socket just taken from the listener; a socket that is
+    // closed by then goes through the disconnect steps at once.
+    void accept(QTcpSocket *socket);
 
 signals:
     void listeningChanged(bool listening);
 
 private:
-    void accept(QTcpSocket *socket);
+    class Connection;
+    bool allowed(const QString &address) const;
     void disconnected(QTcpSocket *socket);
 
     Log &m_log;
@@ -52,12 +62,6 @@ private:
     ErrorHandler &m_errors;
     InboundDispatcher &m_dispatcher;
     const Regional &m_regional;
-    // A socket forgets its peer once closed; the address is kept for the disconnect steps.
-    struct Connection
-    {
-        QTcpSocket *socket;
-        QString address;
-    };
     QTcpServer *m_server;
-    QList<Connection> m_connections;
+    std::vector<std::unique_ptr<Connection>> m_connections;
 };

@@ -48,25 +48,26 @@ void InboundDispatcher::onRead(HostConnection &connection, const QString &newTex
     // A checkpoint that cannot write its file keeps the log and is reported; the received
     // text is still handled, so no message waits for an unrelated later read.
     m_errors.guard([&] { m_log.checkpoint(Log::List::View, 400, u"TIM"_s); });
-    m_buffer += newText;
-    m_log.Logger(u"<-- "_s + m_buffer);
+    QString &buffer = connection.receiveBuffer;
+    buffer += newText;
+    m_log.Logger(u"<-- "_s + buffer);
     m_log.addReceived(newText);
     m_errors.guard([&] { m_log.checkpoint(Log::List::View, 500, u"RAM"_s); });
 
     qsizetype pos = 0;
-    while (const auto cut = cutMessage(QStringView(m_buffer).mid(pos))) {
-        const QString message = m_buffer.mid(pos + cut->begin, cut->length);
+    while (const auto cut = cutMessage(QStringView(buffer).mid(pos))) {
+        const QString message = buffer.mid(pos + cut->begin, cut->length);
         pos += cut->consumed;
         dispatch(connection, message);
     }
     // A terminator left behind (the LF of a CR LF) is noise the next cut would drop anyway;
     // dropped now, it does not open every later "<-- " line with a line break.
-    while (pos < m_buffer.size() && m_buffer[pos].unicode() <= 32)
+    while (pos < buffer.size() && buffer[pos].unicode() <= 32)
         ++pos;
-    m_buffer.remove(0, pos);
+    buffer.remove(0, pos);
 
-    if (m_buffer.size() > MaxReceiveBuffer) {
-        m_buffer.clear();
+    if (buffer.size() > MaxReceiveBuffer) {
+        buffer.clear();
         m_log.Logger(u"M-> Ontvangstbuffer geleegd: meer dan %1 tekens zonder volledig bericht van "_s.arg(MaxReceiveBuffer)
                      + connection.address());
     }

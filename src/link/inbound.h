@@ -10,7 +10,8 @@ class Clock;
 struct Regional;
 struct Settings;
 
-// One connection as the read side sees it: its address and a way to answer on it.
+// One connection as the read side sees it: its address, a way to answer on it, and its own
+// `ReceiveBuffer`, so that halves of messages on two connections are never cut as one.
 class HostConnection
 {
 public:
@@ -18,6 +19,9 @@ public:
     virtual QString address() const = 0;
     // Writes the text in the link's code page, nothing added. Throws KorvanError on failure.
     virtual void write(const QString &text) = 0;
+
+    // Received text not yet cut into messages; it ends with the connection.
+    QString receiveBuffer;
 };
 
 // A message as it is dispatched: its text as cut, its fields (`IDARR`) and its sender.
@@ -56,7 +60,6 @@ public:
     // One read event with the text just received on the connection.
     void onRead(HostConnection &connection, const QString &newText);
 
-    const QString &receiveBuffer() const { return m_buffer; }
     // `IDARR`: the fields of the last dispatched message.
     const QStringList &fields() const { return m_fields; }
 
@@ -76,6 +79,5 @@ private:
     InboundWork &m_work;
     const Clock &m_clock;
     const Regional &m_regional;
-    QString m_buffer;
     QStringList m_fields;
 };

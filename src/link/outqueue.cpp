@@ -44,6 +44,8 @@ void QueueTick::tick()
 
     if (p.settings.RamActive && !p.server.isListening())
         switchOn();
+    if (p.closing)
+        return;
 
     if (!p.settings.RamActive && p.server.isListening()) {
         p.server.stop();
@@ -65,10 +67,14 @@ void QueueTick::tick()
 
 void QueueTick::switchOn()
 {
-    if (!p.database.isOpen())
+    if (!p.database.isOpen()) {
+        if (!p.database.openDue())
+            return;
         p.database.open();
+    }
     QCoreApplication::processEvents();
-    if (!p.database.isOpen())
+    // A shutdown confirmed while events ran must not find the listener switched on again.
+    if (p.closing || !p.database.isOpen())
         return;
     p.errors.guard([&] {
         const int port = lenientInt(p.settings.RamPoort);

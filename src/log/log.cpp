@@ -2,8 +2,11 @@
 
 #include "util/errors.h"
 
+#include <QFile>
+#include <QScopeGuard>
 #include <QRegularExpression>
-#include <QSaveFile>
+
+using namespace Qt::Literals::StringLiterals;
 
 QString lineStamp(const QDateTime &t, QChar sep)
 {
@@ -56,6 +59,7 @@ bool Log::Logger(const QString &text)
         added.append(std::move(line));
     m_lines.append(added);
     emit linesAdded(added);
+    limit(List::View, u"RAM"_s);
     return true;
 }
 
@@ -65,6 +69,7 @@ void Log::resetTo(const QString &text)
     // A break that ends the text, like the terminator after a message, opens no line of its own.
     if (m_lines.size() > 1 && m_lines.constLast().isEmpty())
         m_lines.removeLast();
+    m_droppedLines = 0;
     emit viewReset();
 }
 
@@ -72,35 +77,96 @@ void Log::addReceived(const QString &chunk)
 {
     m_received.append(chunk);
     emit receivedAdded(chunk);
+    limit(List::Received, u"RAM-IN"_s);
+}
+
+void Log::changed(List list)
+{
+    if (list == List::View)
+        emit viewReset();
+    else
+        emit receivedReset();
+}
+
+void Log::limit(List list, const QString &prefix)
+{
+    QStringList &e = entries(list);
+    if (e.size() <= Ceiling || m_limiting)
+        return;
+    // The failure line below is itself an append; it must not start another round.
+    m_limiting = true;
+    const auto done = qScopeGuard([this] { m_limiting = false; });
+    try {
+        checkpoint(list, Ceiling, prefix);
+    } catch (const std::exception &ex) {
+        Logger(u"M-> "_s + errorText(ex));
+    }
+    if (e.size() <= HardBound)
+        return;
+    // Dropped a tenth at a time, so that a long outage costs one trim per 10,000 appends.
+    qsizetype &dropped = list == List::View ? m_droppedLines : m_droppedReceived;
+    const qsizetype notice = dropped > 0 ? 1 : 0;
+    const qsizetype drop = e.size() - HardBound + HardBound / 10 + 1 - notice;
+    e.erase(e.begin(), e.begin() + notice + drop);
+    dropped += drop;
+    e.prepend(stampNow() + u"M-> %1 oudste regels weggelaten: de logmap %2 is niet te schrijven"_s.arg(dropped).arg(m_logDir));
+    changed(list);
 }
 
 void Log::writeFile(const QStringList &list, const QString &name) const
 {
+    // Appends: a file of the same name (two checkpoints in one second) is never replaced. A
+    // write that fails is taken back, so the retry does not leave a half copy of the list.
     const QString path = m_logDir + u'/' + name;
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    QFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    const qint64 before = ok ? file.size() : 0;
     const AnsiCodec &codec = AnsiCodec::instance();
-    for (qsizetype i = 0; ok && i < list.size(); ++i)
-        ok = file.write(codec.encode(list[i]) + "\r\n") >= 0;
-    if (!ok || !file.commit())
-        throw KorvanError(QStringLiteral("Logbestand %1 kan niet worden geschreven: %2").arg(path, file.errorString()));
+    QByteArray bytes;
+    for (qsizetype i = 0; ok && i < list.size(); ++i) {
+        bytes += codec.encode(list[i]);
+        bytes += "\r\n";
+        if (bytes.size() >= 1 << 16 || i + 1 == list.size()) {
+            ok = file.write(bytes) == bytes.size();
+            bytes.clear();
+        }
+    }
+    ok = ok && file.flush();
+    if (!ok) {
+        const QString error = file.errorString();
+        if (file.isOpen())
+            file.resize(before);
+        throw KorvanError(u"Logbestand %1 kan niet worden geschreven: %2"_s.arg(path, error));
+    }
 }
 
 void Log::checkpoint(List list, int threshold, const QString &prefix)
 {
-    QStringList &entries = list == List::View ? m_lines : m_received;
-    if (entries.size() <= threshold)
+    QStringList &e = entries(list);
+    if (e.size() <= threshold)
         return;
-    writeFile(entries, prefix + fileStamp(m_clock.now()) + QStringLiteral(".TXT"));
-    entries.clear();
-    if (list == List::View)
-        emit viewReset();
-    else
-        emit receivedCleared();
+    const qint64 now = m_clock.msecsSinceEpoch();
+    if (m_failedAttempts > 0 && now - m_lastAttempt < 1000)
+        return;
+    m_lastAttempt = now;
+    try {
+        writeFile(e, prefix + fileStamp(m_clock.now()) + u".TXT"_s);
+    } catch (const std::exception &) {
+        if (m_failedAttempts++ == 0)
+            throw; // reported once, when the outage starts
+        return;
+    }
+    e.clear();
+    (list == List::View ? m_droppedLines : m_droppedReceived) = 0;
+    changed(list);
+    if (m_failedAttempts > 0) {
+        const int failed = std::exchange(m_failedAttempts, 0);
+        Logger(u"M-> Logbestanden worden weer geschreven in %1, na %2 mislukte pogingen"_s.arg(m_logDir).arg(failed));
+    }
 }
 
 void Log::writeShutdownFiles()
 {
-    writeFile(m_lines, fileStamp(m_clock.now()) + QStringLiteral(".TXT"));
-    writeFile(m_received, QStringLiteral("RAM-IN") + fileStamp(m_clock.now()) + QStringLiteral(".TXT"));
+    writeFile(m_lines, fileStamp(m_clock.now()) + u".TXT"_s);
+    writeFile(m_received, u"RAM-IN"_s + fileStamp(m_clock.now()) + u".TXT"_s);
 }

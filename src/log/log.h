@@ -13,11 +13,18 @@ QString fileStamp(const QDateTime &t);
 
 // The operational log `RamLog` and the received list `TimQIn`. Neither is written line by line;
 // checkpoints write a whole list to a file and empty it.
+//
+// No line is lost and memory stays bounded: a checkpoint appends to a file of the same name
+// instead of replacing it; a list that grows past `Ceiling` is written at once; while the log
+// directory cannot be written the lists are kept up to `HardBound` entries, past which the
+// oldest give way to one line that counts them.
 class Log : public QObject
 {
     Q_OBJECT
 public:
     enum class List { View, Received };
+    static constexpr int Ceiling = 5000;
+    static constexpr int HardBound = 100000;
 
     Log(const Clock &clock, const Regional &regional, QObject *parent = nullptr);
 
@@ -35,7 +42,9 @@ public:
 
     // When the list holds more than `threshold` entries, writes it to
     // LogDir/prefix + stamp + ".TXT" and empties it. Throws KorvanError when the file cannot
-    // be written, before anything is emptied.
+    // be written, before anything is emptied, but only for the first failure of an outage:
+    // later ones are counted, tried at most once a second, and the first success logs how
+    // many attempts failed.
     void checkpoint(List list, int threshold, const QString &prefix);
     // At shutdown: the view to LogDir/stamp.TXT, then the received list to
     // LogDir/RAM-IN + stamp + ".TXT", neither emptied. Throws on the first failure.
@@ -43,11 +52,17 @@ public:
 
 signals:
     void linesAdded(const QStringList &lines);
+    // The view was emptied, reset or trimmed: show lines() anew.
     void viewReset();
     void receivedAdded(const QString &chunk);
-    void receivedCleared();
+    // The received list was emptied or trimmed: show received() anew.
+    void receivedReset();
 
 private:
+    QStringList &entries(List list) { return list == List::View ? m_lines : m_received; }
+    void changed(List list);
+    // After an append: the ceiling checkpoint and the hard bound.
+    void limit(List list, const QString &prefix);
     void writeFile(const QStringList &list, const QString &name) const;
     const QString &stampNow();
 
@@ -58,4 +73,11 @@ private:
     QString m_logDir;
     qint64 m_stampSecond = -1;
     QString m_stamp;
+
+    // The outage of the log directory: failed attempts since the first, and when the last was.
+    int m_failedAttempts = 0;
+    qint64 m_lastAttempt = 0;
+    bool m_limiting = false;
+    qsizetype m_droppedLines = 0;
+    qsizetype m_droppedReceived = 0;
 };

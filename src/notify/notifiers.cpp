@@ -49,6 +49,10 @@ UdpNotifier::~UdpNotifier() = default;
 bool UdpNotifier::SendUDPKorvan(int code, const QString &station, const QString &detail, const QString &payload,
                                 const QDateTime &time)
 {
+    // No address, no notifications: what a site without workstations to tell (or a gateway
+    // whose configured address could not be read) wants rather than a broadcast.
+    if (m_settings.NotifyAddress.trimmed().isEmpty())
+        return true;
     try {
         // A fresh socket per notification; Qt enables broadcasting on every UDP socket.
         m_socket = std::make_unique<QUdpSocket>();

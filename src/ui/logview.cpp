@@ -13,7 +13,8 @@ LogView::LogView(const Log &log, QWidget *parent) : QPlainTextEdit(parent), m_lo
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // The log rotates itself through checkpoints, so the view needs no limit of its own.
+    // The log bounds itself (checkpoints, its ceiling and its hard bound) and says when it
+    // dropped lines, so the view needs no limit of its own and never holds more than the log.
     rebuild();
     connect(&log, &Log::linesAdded, this, &LogView::append);
     connect(&log, &Log::viewReset, this, &LogView::rebuild);

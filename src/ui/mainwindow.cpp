@@ -122,7 +122,7 @@ MainWindow::MainWindow(Gateway &gateway, QWidget *parent)
         received->insertRows(row, 1);
         received->setData(received->index(row), chunk);
     });
-    connect(&gateway.log(), &Log::receivedCleared, received, [received] { received->setStringList({}); });
+    connect(&gateway.log(), &Log::receivedReset, received, [received, &gateway] { received->setStringList(gateway.log().received()); });
     m_tabs->addTab(listPage(u"TimQIn"_s, received), u"Ontvangen"_s);
 
     m_tabs->addTab(sendPage(), u"Verzenden"_s);
@@ -196,7 +196,8 @@ QWidget *MainWindow::settingsPage()
 
     // Everything on this tab is about the database but the listener's and the start-up settings.
     auto formFor = [&](const SettingKey &k) {
-        if (k.text == &Settings::RamPoort || k.check == &Settings::RamActive)
+        if (k.text == &Settings::RamPoort || k.check == &Settings::RamActive || k.text == &Settings::AllowedHosts
+            || k.text == &Settings::ListenAddress)
             return serverForm;
         if (k.text == &Settings::Gebruikersnummer || k.text == &Settings::Bedrijfsnummer || k.check == &Settings::Minimaliseren)
             return generalForm;
@@ -460,8 +461,10 @@ void MainWindow::hideToTray()
 
 void MainWindow::Button3Click()
 {
-    if (m_gateway.Button3Click())
+    // The box shows while the connection is open; it closes when the operator has read it.
+    m_gateway.Button3Click([this] {
         QMessageBox::information(this, u"Database koppeling"_s, u"Ludor Korvan SQL werd database met succes geopend"_s);
+    });
 }
 
 void MainWindow::Button6Click()

@@ -25,17 +25,19 @@ struct Site
     QTemporaryDir dir;
     quint16 port = fixture::freePort();
 
-    Site()
+    // `middle` stands between the database settings and the rest.
+    explicit Site(const QByteArray &middle = {})
     {
         const QString db = QFileInfo(fixture::makeSqliteDatabase(dir.path())).fileName();
         QFile f(QDir(dir.path()).filePath(u"KorvanTim.xml"_s));
         if (!f.open(QIODevice::WriteOnly))
             qFatal("cannot write the configuration");
-        f.write("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
-                "    <FormVersion>0</FormVersion>\r\n    <xLoginDatabase_Text>" + db.toLatin1() + "</xLoginDatabase_Text>\r\n"
-                "    <RamActive_Checked>yes</RamActive_Checked>\r\n    <RamPoort_Text>" + QByteArray::number(port) + "</RamPoort_Text>\r\n"
-                "    <xDatabaseType_Text>SQLITE</xDatabaseType_Text>\r\n    <NotifyAddress_Text>127.0.0.1</NotifyAddress_Text>\r\n"
-                "    <NotifyPort_Text>9</NotifyPort_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n");
+        config = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+                 "    <FormVersion>0</FormVersion>\r\n    <xLoginDatabase_Text>" + db.toLatin1() + "</xLoginDatabase_Text>\r\n"
+                 "    <xDatabaseType_Text>SQLITE</xDatabaseType_Text>\r\n    <RamPoort_Text>" + QByteArray::number(port) + "</RamPoort_Text>\r\n"
+                 + middle + "    <RamActive_Checked>yes</RamActive_Checked>\r\n    <NotifyAddress_Text>127.0.0.1</NotifyAddress_Text>\r\n"
+                 "    <NotifyPort_Text>9</NotifyPort_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n";
+        f.write(config);
         databaseFile = QDir(dir.path()).filePath(db);
     }
 
@@ -56,7 +58,16 @@ struct Site
     QStringList logFiles() const { return QDir(dir.filePath(u"Tim"_s)).entryList(QDir::Files, QDir::Name); }
 
     QString databaseFile;
+    QByteArray config;
 };
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QByteArray StrayAmpersand = "    <xPaswoordSQL_Text>geheim&1</xPaswoordSQL_Text>\r\n";
 
 } // namespace
 
@@ -192,6 +203,65 @@ private slots:
         QVERIFY(g.settingsCopied());
     }
 
+    // A stray "&" in the password: the settings before it are read, the operator's file is
+    // kept beside under a stamped name before anything replaces it, the problem is logged and
+    // posted, and with the notification address unread nothing is broadcast.
+    void brokenConfigurationIsKept()
+    {
+        Site site(StrayAmpersand);
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        const QString kept = site.dir.filePath(u"KorvanTim.onleesbaar-20261208-204816.xml"_s);
+        {
+            Gateway g(site.dir.path(), clock, regional);
+            g.create();
+            QCOMPARE(g.settings().xDatabaseType, u"SQLITE"_s);
+            QCOMPARE(g.settings().RamPoort, QString::number(site.port));
+            QCOMPARE(g.settings().xPaswoordSQL, QString());
+            QVERIFY(!g.settings().RamActive);
+            QCOMPARE(g.settings().NotifyAddress, QString());
+            QCOMPARE(contents(kept), site.config);
+
+            const QString text = u"Configuratiebestand %1 is onleesbaar op regel 8, kolom 31 (%2): de instellingen tot daar zijn "
+                                 u"gelezen, de rest heeft de standaardwaarde; het origineel is bewaard als "
+                                 u"KorvanTim.onleesbaar-20261208-204816.xml; netwerkmeldingen staan uit tot het adres is ingesteld"_s
+                                     .arg(site.dir.filePath(u"KorvanTim.xml"_s), u"..."_s);
+            QCOMPARE(g.configProblem().section(u'(', 0, 0), text.section(u'(', 0, 0));
+            QVERIFY(g.configProblem().endsWith(text.section(u')', 1)));
+            QCOMPARE(g.log().lines().constFirst().mid(15), u"M-> "_s + g.configProblem());
+            QCOMPARE(site.statusTexts(), QStringList { u"Configuratiebestand KorvanTim.xml onleesbaar (regel 8, kolom 31), zie het logboek"_s });
+
+            const qsizetype lines = g.log().lines().size();
+            QVERIFY(g.udp().SendUDPKorvan(922, u"DISP01"_s, u"0"_s, u"x"_s, clock.now()));
+            QCOMPARE(g.log().lines().size(), lines);
+
+            g.shutdown();
+            QVERIFY(g.saveConfiguration());
+        }
+        // The new file is whole and the kept one unchanged.
+        QCOMPARE(contents(kept), site.config);
+        Gateway again(site.dir.path(), clock, regional);
+        again.create();
+        QCOMPARE(again.configProblem(), QString());
+        QCOMPARE(again.settings().RamPoort, QString::number(site.port));
+    }
+
+    // A configuration that cannot be read at all is reported and never replaced.
+    void unreadableConfigurationIsLeftAlone()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"KorvanTim.xml"_s));
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Gateway g(dir.path(), clock, regional);
+        g.create();
+        QVERIFY(g.configProblem().contains(u"kan niet worden gelezen"_s));
+        QVERIFY(g.log().lines().constFirst().contains(u"M-> Configuratiebestand"_s));
+        g.copySettings();
+        QVERIFY(!g.saveConfiguration());
+        QVERIFY(QFileInfo(dir.filePath(u"KorvanTim.xml"_s)).isDir());
+    }
+
     void headlessProgram()
     {
         Site site;
@@ -223,9 +293,23 @@ private slots:
         QVERIFY(out.contains(u"M-> Ludor Korvan TIM server normaal uitgeschakeld"_s));
         QCOMPARE(site.statusTexts().constLast(), u"TIM/RAMSERV communicatie wordt afgesloten"_s);
         QCOMPARE(site.logFiles().size(), 2);
-        QFile config(site.dir.filePath(u"KorvanTim.xml"_s));
-        QVERIFY(config.open(QIODevice::ReadOnly));
-        QVERIFY(config.readAll().contains("<ESTLIJST_Lines>"));
+        QVERIFY(contents(site.dir.filePath(u"KorvanTim.xml"_s)).contains("<ESTLIJST_Lines>"));
+    }
+
+    // Headless, a configuration problem is also said on standard error.
+    void headlessSaysConfigurationProblem()
+    {
+        Site site(StrayAmpersand);
+        QProcess gateway;
+        gateway.start(QStringLiteral(KORVAN_BIN_DIR "/korvantim"), { u"--headless"_s, u"--dir"_s, site.dir.path() });
+        QVERIFY(gateway.waitForStarted());
+        QByteArray err;
+        QVERIFY(QTest::qWaitFor([&] { return (err += gateway.readAllStandardError()).contains("\n"); }, 15000));
+        QVERIFY2(err.startsWith("korvantim: Configuratiebestand "), err.constData());
+        ::kill(pid_t(gateway.processId()), SIGTERM);
+        QVERIFY(gateway.waitForFinished(15000));
+        QCOMPARE(gateway.exitCode(), 0);
+        QVERIFY(gateway.readAllStandardOutput().contains("M-> Configuratiebestand "));
     }
 
     void withoutDisplayItSaysHow()

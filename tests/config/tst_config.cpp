@@ -446,39 +446,69 @@ private slots:
         QVERIFY2(bytes.contains(start + extra + "    <xLoginDatabase_Text/>\r\n"), bytes.constData());
     }
 
-    void unreadableGivesEmptyDocument_data()
+    // A file that is not well-formed keeps every setting before the fault; the settings at and
+    // after it keep their defaults, and the problem says where it is.
+    void malformedKeepsWhatCameBefore_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QByteArray good = file("<RamPoort_Text>2100</RamPoort_Text>");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("not XML") << QByteArray("RamPoort_Text=2100\r\n");
-        QTest::newRow("cut short") << good.left(good.indexOf("</Hoofdscherm>"));
-        QTest::newRow("junk after the root") << good + "<Configuration/>";
-        QTest::newRow("other root") << QByteArray(good).replace("Configuration", "Instellingen");
-        QTest::newRow("undeclared entity") << file("<RamPoort_Text>2100</RamPoort_Text><RamID_Text>&euro;</RamID_Text>");
+        QTest::addColumn<bool>("portRead");   // RamPoort_Text stands before the fault
+        QTest::addColumn<bool>("activeRead"); // RamActive_Checked stands after it in most rows
+        QTest::addColumn<int>("line");        // of the fault
+        const QByteArray good = file("<RamPoort_Text>2100</RamPoort_Text>\r\n<RamActive_Checked>TRUE</RamActive_Checked>\r\n");
+        QTest::newRow("empty") << QByteArray() << false << false << 1;
+        QTest::newRow("not XML") << QByteArray("RamPoort_Text=2100\r\n") << false << false << 1;
+        QTest::newRow("cut short") << good.left(good.indexOf("</Hoofdscherm>")) << true << true << 6;
+        QTest::newRow("junk after the root") << good + "<Configuration/>" << true << true << 8;
+        QTest::newRow("other root") << QByteArray(good).replace("Configuration", "Instellingen") << false << false << 2;
+        QTest::newRow("stray ampersand") << file("<RamPoort_Text>2100</RamPoort_Text>\r\n<xPaswoordSQL_Text>a&b</xPaswoordSQL_Text>\r\n"
+                                                 "<RamActive_Checked>TRUE</RamActive_Checked>\r\n")
+                                         << true << false << 5;
+        QTest::newRow("missing closing tag") << file("<RamPoort_Text>2100</RamPoort_Text>\r\n<ESTLIJST_Lines><Item0>x</Item0>\r\n"
+                                                     "<RamActive_Checked>TRUE</RamActive_Checked>\r\n")
+                                             << true << false << 7;
+        QTest::newRow("undeclared entity") << file("<RamPoort_Text>2100</RamPoort_Text><RamID_Text>&euro;</RamID_Text>") << true << false << 4;
         QTest::newRow("latin-1 bytes declared as UTF-8")
-            << QByteArray(good).replace("iso-8859-1", "UTF-8").replace("2100", "21\xe9");
+            << QByteArray(good).replace("iso-8859-1", "UTF-8").replace("2100", "21\xe9") << false << false << 1;
     }
-    void unreadableGivesEmptyDocument()
+    void malformedKeepsWhatCameBefore()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(bool, portRead);
+        QFETCH(bool, activeRead);
+        QFETCH(int, line);
         ConfigDocument doc = ConfigDocument::parse(bytes);
+        QCOMPARE(doc.problem().kind, ConfigDocument::Problem::Kind::Malformed);
+        QCOMPARE(doc.problem().line, line);
+        QVERIFY(!doc.problem().detail.isEmpty());
         Settings s = defaults();
         doc.read(s);
-        QCOMPARE(differences(s, defaults()), QStringList());
-        doc.copyFrom(s); // nothing of the broken file is carried over
-        QCOMPARE(lines(doc.toBytes()), lines(fixture(u"defaults.xml"_s)));
+        Settings expected = defaults();
+        if (portRead)
+            expected.RamPoort = u"2100"_s;
+        expected.RamActive = activeRead;
+        QCOMPARE(differences(s, expected), QStringList());
+        QCOMPARE(doc.has("RamPoort_Text"_L1), portRead);
     }
 
+    void wellFormedHasNoProblem()
+    {
+        QCOMPARE(ConfigDocument::parse(fixture(u"defaults.xml"_s)).problem().kind, ConfigDocument::Problem::Kind::None);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const ConfigDocument missing = ConfigDocument::load(dir.filePath(u"KorvanTim.xml"_s));
+        QCOMPARE(missing.problem().kind, ConfigDocument::Problem::Kind::None);
+        QVERIFY(!missing.has("RamPoort_Text"_L1));
+    }
+
+    // A path that cannot be read at all gives the defaults, and says so.
     void loadUnreadable()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        for (const QString &path : { dir.filePath(u"KorvanTim.xml"_s), dir.path() }) {
-            ConfigDocument doc = ConfigDocument::load(path);
-            doc.copyFrom(defaults());
-            QCOMPARE(lines(doc.toBytes()), lines(fixture(u"defaults.xml"_s)));
-        }
+        ConfigDocument doc = ConfigDocument::load(dir.path());
+        QCOMPARE(doc.problem().kind, ConfigDocument::Problem::Kind::Unreadable);
+        doc.copyFrom(defaults());
+        QCOMPARE(lines(doc.toBytes()), lines(fixture(u"defaults.xml"_s)));
     }
 
     void save_data()

@@ -15,6 +15,7 @@
 namespace {
 
 const QString Local = QStringLiteral("127.0.0.1");
+const QString Other = QStringLiteral("127.0.0.2");
 
 // Everything the link needs, wired as the gateway wires it, listening on a free port.
 struct Fixture
@@ -56,9 +57,11 @@ struct Host
     QTcpSocket socket;
     QByteArray received;
 
-    explicit Host(Fixture &f)
+    // `from`: the loopback address the host connects from.
+    explicit Host(Fixture &f, const QString &from = Local)
     {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.bind(QHostAddress(from));
         socket.connectToHost(Local, f.server.port());
     }
     void send(const QByteArray &bytes)
@@ -169,30 +172,125 @@ private slots:
         QFETCH(bool, host);
         QFETCH(QString, work);
 
+        // Two hosts: the message comes from the second while the first is the recorded one,
+        // so a row that records the host must move HostAddress.
         Fixture f;
+        Host other(f, Other);
+        QTRY_COMPARE(other.received, banner());
+        other.take();
         Host h(f);
         QTRY_COMPARE(h.received, banner());
         h.take();
-        f.link.setHostAddress(QStringLiteral("192.0.2.1"));
+        f.link.setHostAddress(Other);
         const qsizetype from = f.log.lines().size();
 
         QVERIFY(deliver(f, h, message));
+        QCOMPARE(f.link.hostAddress(), host ? Local : Other);
+        QCOMPARE(f.work.calls, work.isEmpty() ? QStringList() : QStringList { work });
         QByteArray sent;
         QVERIFY(roundTrip(f, h, sent));
         QCOMPARE(sent, reply);
+        QVERIFY(other.received.isEmpty());
 
         QStringList expected { "<-- " + QString::fromLatin1(message), "M-> " + Local, "M-> " + QString::fromLatin1(message),
                                log + Local };
         if (!reply.isEmpty())
             expected << "--> " + Local << "--> " + QString::fromLatin1(reply);
         QCOMPARE(f.texts(from).mid(0, expected.size()), expected);
-        // The round trip's own test records the host, so look at what the row left behind.
-        QCOMPARE(f.work.calls, work.isEmpty() ? QStringList() : QStringList { work });
-        if (!host) {
-            // Only the round trip recorded it, after the row had run.
-            QCOMPARE(f.link.hostAddress(), Local);
-        }
         QCOMPARE(f.dispatcher.fields().constFirst(), QStringLiteral("RS2_CONN_TEST"));
+    }
+
+    // Each connection cuts its own messages: halves from two hosts are never one message, and
+    // a fragment ends with its connection.
+    void oneReceiveBufferPerConnection()
+    {
+        Fixture f;
+        Host a(f, Other);
+        QTRY_COMPARE(a.received, banner());
+        Host b(f);
+        QTRY_COMPARE(b.received, banner());
+        a.take();
+        b.take();
+
+        QVERIFY(deliver(f, a, "[RS2_CONN_"));
+        QVERIFY(deliver(f, b, "[RS2_CONN_REQ]"));
+        QTRY_COMPARE(b.received, QByteArray("[RS2_CONN]"));
+        QVERIFY(a.received.isEmpty());
+        QCOMPARE(f.server.receiveBuffer(0), QStringLiteral("[RS2_CONN_"));
+        QVERIFY(deliver(f, a, "REQ]"));
+        QTRY_COMPARE(a.received, QByteArray("[RS2_CONN]"));
+        a.take();
+        b.take();
+
+        // Half an event from A and a link test from B: B's test is answered as a test.
+        QVERIFY(deliver(f, a, "[RS2_EV,356,S"));
+        QVERIFY(deliver(f, b, "[RS2_CONN_TEST]"));
+        QTRY_COMPARE(b.received, QByteArray("[RS2_CONN_ALIVE]"));
+        QVERIFY(f.work.calls.isEmpty());
+
+        // A closes with its half; the next connection starts clean.
+        a.socket.disconnectFromHost();
+        QTRY_COMPARE(f.server.connectionCount(), 1);
+        Host c(f, Other);
+        QTRY_COMPARE(c.received, banner());
+        c.take();
+        const qsizetype from = f.log.lines().size();
+        QVERIFY(deliver(f, c, "[RS2_CONN_TEST]"));
+        QTRY_COMPARE(c.received, QByteArray("[RS2_CONN_ALIVE]"));
+        QCOMPARE(f.texts(from).constFirst(), QStringLiteral("<-- [RS2_CONN_TEST]"));
+        QVERIFY(f.work.calls.isEmpty());
+    }
+
+    // A host that AllowedHosts does not name is closed before the banner; nothing else changes.
+    void refusedAddress()
+    {
+        Fixture f;
+        f.settings.AllowedHosts = QStringLiteral(" 192.0.2.9 , 127.0.0.1");
+        Host allowed(f);
+        QTRY_COMPARE(allowed.received, banner());
+        f.link.setHostAddress(QStringLiteral("192.0.2.9"));
+        const QStringList status = f.status.messages;
+        const qsizetype from = f.log.lines().size();
+
+        Host refused(f, Other);
+        QTRY_COMPARE(refused.socket.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(refused.received.isEmpty());
+        QCOMPARE(f.texts(from), QStringList { "M-> Verbinding geweigerd -> " + Other });
+        QCOMPARE(f.link.connections(), QStringList { Local });
+        QCOMPARE(f.link.hostAddress(), QStringLiteral("192.0.2.9"));
+        QCOMPARE(f.server.connectionCount(), 1);
+        QCOMPARE(f.status.messages, status);
+    }
+
+    void listenAddress()
+    {
+        Fixture f;
+        f.server.stop();
+        f.settings.ListenAddress = Other;
+        f.server.start(0);
+        QTcpSocket direct;
+        direct.connectToHost(Local, f.server.port());
+        QVERIFY(!direct.waitForConnected(2000));
+        Host h(f, Other);
+        h.socket.abort();
+        h.socket.connectToHost(Other, f.server.port());
+        QTRY_COMPARE(h.received, banner());
+
+        f.server.stop();
+        f.settings.ListenAddress = QStringLiteral("not an address");
+        QVERIFY_THROWS_EXCEPTION(KorvanError, f.server.start(0));
+        QVERIFY(!f.server.isListening());
+    }
+
+    // A socket that is closed by the time it is accepted is not left in the list.
+    void closedOnAccept()
+    {
+        Fixture f;
+        auto *socket = new QTcpSocket;
+        f.server.accept(socket);
+        QCOMPARE(f.server.connectionCount(), 0);
+        QVERIFY(f.link.connections().isEmpty());
+        QVERIFY(!f.link.driverLamp());
     }
 
     // Rows that do not record the host leave HostAddress where it was.
@@ -227,7 +325,7 @@ private slots:
         QCOMPARE(f.texts(from), QStringList({ "<-- [RS2_CONN_REQ]", "M-> 127.0.0.1", "M-> [RS2_CONN_REQ]",
                                               "M-> RS2 Host verbinding -> 127.0.0.1", "--> 127.0.0.1", "--> [RS2_CONN]" }));
         QCOMPARE(f.log.received(), QStringList { "[RS2_CONN_REQ]" });
-        QCOMPARE(f.dispatcher.receiveBuffer(), QString());
+        QCOMPARE(f.server.receiveBuffer(0), QString());
     }
 
     void splitAcrossReadsAndSeveralInOneWrite()
@@ -238,7 +336,7 @@ private slots:
         h.take();
         h.send("[RS2_EV,356,S");
         QTRY_COMPARE(f.log.received().size(), 1);
-        QCOMPARE(f.dispatcher.receiveBuffer(), QStringLiteral("[RS2_EV,356,S"));
+        QCOMPARE(f.server.receiveBuffer(0), QStringLiteral("[RS2_EV,356,S"));
         h.send("V1,1]");
         QTRY_COMPARE(h.received, QByteArray("[RS2_EV_ACK]"));
         // The second read logs the whole buffer, leftovers included, and lists only its own text.
@@ -248,7 +346,7 @@ private slots:
 
         h.send("[RS2_CONN_TEST]\r\n[RS2_CONN_TEST]\r\n[RS2_CONN_REQ]\r\n");
         QTRY_COMPARE(h.received, QByteArray("[RS2_CONN_ALIVE][RS2_CONN_ALIVE][RS2_CONN]"));
-        QCOMPARE(f.dispatcher.receiveBuffer(), QString());
+        QCOMPARE(f.server.receiveBuffer(0), QString());
         QVERIFY(f.logged(QStringLiteral("M-> [RS2_CONN_TEST]\r")));
     }
 
@@ -292,7 +390,7 @@ private slots:
         QVERIFY(roundTrip(f, h, sent));
         QCOMPARE(sent, QByteArray());
         QVERIFY(f.logged(QStringLiteral("M-> [DBNETLIB] verbinding verbroken")));
-        QCOMPARE(f.dispatcher.receiveBuffer(), QString());
+        QCOMPARE(f.server.receiveBuffer(0), QString());
     }
 
     void unloadingAcknowledgesFirst()
@@ -323,7 +421,7 @@ private slots:
         QTRY_COMPARE(h.received, banner());
         h.take();
         h.send("[" + QByteArray(70000, 'x'));
-        QTRY_VERIFY(f.dispatcher.receiveBuffer().isEmpty() && !f.log.received().isEmpty());
+        QTRY_VERIFY(f.server.receiveBuffer(0).isEmpty() && !f.log.received().isEmpty());
         QVERIFY(f.texts().last().startsWith(QStringLiteral("M-> Ontvangstbuffer geleegd")));
         QByteArray sent;
         QVERIFY(roundTrip(f, h, sent));
@@ -418,12 +516,20 @@ private slots:
         QTRY_COMPARE(f.texts().first(), QStringLiteral("<-- [RS2_VRY_ACK]"));
 
         // 450 lines at a disconnect: not rotated (more than 500 needed).
+        Host second(f);
+        QTRY_COMPARE(second.received, banner());
         QFile::remove(QDir(f.dir.path()).filePath(QStringLiteral("TIM0812262048161216.TXT")));
         while (f.log.lines().size() < 450)
             f.log.Logger(QStringLiteral("z"));
         h.socket.disconnectFromHost();
         QTRY_VERIFY(f.logged(QStringLiteral("M-> Verbinding verbroken -> 127.0.0.1")));
         QVERIFY(f.files().isEmpty());
+        // 501 lines at a disconnect: rotated, and the disconnect line starts the new log.
+        while (f.log.lines().size() < 501)
+            f.log.Logger(QStringLiteral("z"));
+        second.socket.disconnectFromHost();
+        QTRY_COMPARE(f.files(), QStringList { "TIM0812262048161216.TXT" });
+        QCOMPARE(f.texts().constFirst(), QStringLiteral("M-> Verbinding verbroken -> 127.0.0.1"));
     }
 
     // The second checkpoint of a read (over 500) sees the "<-- " line: a received text with

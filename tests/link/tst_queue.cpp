@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 using namespace Qt::Literals::StringLiterals;
@@ -145,13 +146,93 @@ private slots:
         const QByteArray plain = cipherDatagram(f.workstation.receiveDatagram().data(), "vemrix");
         QCOMPARE(plain, QByteArray("1004,20261208204816,DISP01,0,##4C75646F72204B6F7276616E2054494D20736572766572207569746765736368616B656C642028646174616261736529##"));
 
-        // The failed reopening is an error for the handler; the tick after the server is back succeeds.
+        // The failed reopening is an error for the handler; the next due tick after the server
+        // is back succeeds.
         f.run();
         QVERIFY(f.texts().constLast().startsWith(u"M-> "_s));
         QVERIFY(!f.server.isListening());
         f.settings.xLoginDatabase = QDir(f.dir.path()).entryList({ u"*.sqlite"_s }).constFirst();
+        f.clock.advance(1000);
         f.run();
         QVERIFY(f.server.isListening());
+    }
+
+    // After a failed opening the ticks wait 1, 2, 4 and 8 seconds, then 10 seconds between
+    // attempts, each attempt logged; the first due tick after the server is back switches on.
+    void reopeningIsSpacedOut()
+    {
+        Fixture f;
+        const QString real = f.settings.xLoginDatabase;
+        f.settings.xLoginDatabase = u"gone.sqlite"_s;
+        QList<int> attempts;
+        for (int second = 0; second <= 45; ++second) {
+            const qsizetype before = f.log.lines().size();
+            f.run();
+            if (f.log.lines().size() > before)
+                attempts << second;
+            f.clock.advance(1000);
+        }
+        QCOMPARE(attempts, QList<int>({ 0, 1, 3, 7, 15, 25, 35, 45 }));
+        QVERIFY(!f.server.isListening());
+
+        f.settings.xLoginDatabase = real;
+        f.run(); // second 46: not due
+        QVERIFY(!f.server.isListening());
+        f.clock.advance(9000);
+        f.run(); // second 55
+        QVERIFY(f.server.isListening());
+        // A success starts the spacing afresh.
+        f.database.close();
+        f.clock.advance(1);
+        f.run();
+        QVERIFY(!f.server.isListening());
+        f.run();
+        QVERIFY(f.server.isListening());
+    }
+
+    // A shutdown confirmed while the tick lets events run does not find the listener on.
+    void closingWhileEventsRun()
+    {
+        Fixture f;
+        QTimer::singleShot(0, [&] { f.closing = true; });
+        f.run();
+        QVERIFY(f.database.isOpen());
+        QVERIFY(!f.server.isListening());
+        QVERIFY(f.log.lines().isEmpty());
+    }
+
+    // The two checkpoints of a sending tick: the received list and the log, each at 501.
+    void sendingTickCheckpoints_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("received");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("500 and 500") << 500 << 500 << QStringList();
+        QTest::newRow("log at 501") << 501 << 500 << QStringList { "RAM0812262048161216.TXT" };
+        QTest::newRow("received at 501") << 500 << 501 << QStringList { "RAM-IN0812262048161216.TXT" };
+        QTest::newRow("both") << 501 << 501 << QStringList { "RAM-IN0812262048161216.TXT", "RAM0812262048161216.TXT" };
+    }
+    void sendingTickCheckpoints()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, received);
+        QFETCH(QStringList, files);
+        Fixture f;
+        f.run();
+        Host host(f.server.port());
+        QTRY_VERIFY(!host.received.isEmpty());
+        f.log.resetTo(u"x"_s);
+        while (f.log.lines().size() < lines)
+            f.log.Logger(u"x"_s);
+        while (f.log.received().size() < received)
+            f.log.addReceived(u"[RS2_CONN_TEST]"_s);
+        f.queue.append(u"[RS2_VRY,1]"_s);
+        f.run();
+        QTRY_VERIFY(host.received.endsWith("[RS2_VRY,1]"));
+        QCOMPARE(QDir(f.dir.path()).entryList({ u"*.TXT"_s }, QDir::Files), files);
+        QCOMPARE(f.log.received().size(), received > 500 ? 0 : received);
+        // The send's own two lines follow the checkpoint.
+        QCOMPARE(f.log.lines().size(), lines > 500 ? 2 : lines + 2);
     }
 
     void portInUseIsReported()

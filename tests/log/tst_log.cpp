@@ -115,7 +115,9 @@ private slots:
     }
 
     // A file that cannot be written raises before the list is emptied, so no line is lost.
-    void failedWriteKeepsTheList()
+    // An outage of the log directory is reported once when it starts and once when it ends,
+    // with the attempts between; no line is lost, and attempts come at most once a second.
+    void outageReportedOnceAndNothingLost()
     {
         QTemporaryDir dir;
         FixedClock clock(at(2026, 12, 8, 20, 48, 16));
@@ -126,15 +128,27 @@ private slots:
             log.Logger(QString::number(i));
         QVERIFY_THROWS_EXCEPTION(KorvanError, log.checkpoint(Log::List::View, 1, QStringLiteral("TIM")));
         QCOMPARE(log.lines().size(), 3);
+        // Later failures are counted, not thrown; within the same second they are not tried.
+        log.checkpoint(Log::List::View, 1, QStringLiteral("TIM"));
+        for (int i = 0; i < 3; ++i) {
+            clock.advance(1000);
+            log.checkpoint(Log::List::View, 1, QStringLiteral("TIM"));
+        }
+        QCOMPARE(log.lines().size(), 3);
         QVERIFY_THROWS_EXCEPTION(KorvanError, log.writeShutdownFiles());
 
-        // The next checkpoint tries again.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("missing")));
         log.checkpoint(Log::List::View, 1, QStringLiteral("TIM"));
-        QVERIFY(log.lines().isEmpty());
+        clock.advance(1000);
+        log.checkpoint(Log::List::View, 1, QStringLiteral("TIM"));
+        QCOMPARE(log.lines(), QStringList { "08-12 20:48:20 M-> Logbestanden worden weer geschreven in "
+                                            + dir.filePath(QStringLiteral("missing")) + ", na 4 mislukte pogingen" });
+        QCOMPARE(read(dir.filePath(QStringLiteral("missing/TIM0812262048201220.TXT"))),
+                 QByteArray("08-12 20:48:16 0\r\n08-12 20:48:16 1\r\n08-12 20:48:16 2\r\n"));
     }
 
-    void sameSecondReplacesTheFile()
+    // Two checkpoints in one second write one file name: the second appends to it.
+    void sameSecondAppendsToTheFile()
     {
         QTemporaryDir dir;
         FixedClock clock(at(2026, 12, 8, 20, 48, 16));
@@ -147,9 +161,62 @@ private slots:
         log.Logger(QStringLiteral("second"));
         log.Logger(QStringLiteral("second"));
         log.checkpoint(Log::List::View, 1, QStringLiteral("RAM"));
-        QCOMPARE(files(dir.path(), QStringLiteral("*")).size(), 1);
-        QVERIFY(read(dir.filePath(QStringLiteral("RAM0812262048161216.TXT"))).contains("second"));
-        QVERIFY(!read(dir.filePath(QStringLiteral("RAM0812262048161216.TXT"))).contains("first"));
+        QCOMPARE(files(dir.path(), QStringLiteral("*")), QStringList { "RAM0812262048161216.TXT" });
+        QCOMPARE(read(dir.filePath(QStringLiteral("RAM0812262048161216.TXT"))),
+                 QByteArray("08-12 20:48:16 first\r\n08-12 20:48:16 first\r\n08-12 20:48:16 second\r\n08-12 20:48:16 second\r\n"));
+    }
+
+    // A list past its ceiling goes to its file at the append that passes it: the log to "RAM",
+    // the received list to "RAM-IN".
+    void ceiling()
+    {
+        QTemporaryDir dir;
+        FixedClock clock(at(2026, 12, 8, 20, 48, 16));
+        Regional regional;
+        Log log(clock, regional);
+        log.setLogDir(dir.path());
+        for (int i = 0; i < Log::Ceiling; ++i) {
+            log.Logger(QStringLiteral("x"));
+            log.addReceived(QStringLiteral("[RS2_CONN_TEST]"));
+        }
+        QCOMPARE(log.lines().size(), Log::Ceiling);
+        QCOMPARE(log.received().size(), Log::Ceiling);
+        QVERIFY(files(dir.path(), QStringLiteral("*")).isEmpty());
+        log.Logger(QStringLiteral("x"));
+        log.addReceived(QStringLiteral("[RS2_CONN_TEST]"));
+        QVERIFY(log.lines().isEmpty());
+        QVERIFY(log.received().isEmpty());
+        QCOMPARE(files(dir.path(), QStringLiteral("*")), QStringList({ "RAM-IN0812262048161216.TXT", "RAM0812262048161216.TXT" }));
+        QCOMPARE(read(dir.filePath(QStringLiteral("RAM-IN0812262048161216.TXT"))).count("\r\n"), Log::Ceiling + 1);
+        QCOMPARE(read(dir.filePath(QStringLiteral("RAM0812262048161216.TXT"))).count("\r\n"), Log::Ceiling + 1);
+    }
+
+    // While nothing can be written the lists keep growing up to the hard bound; past it the
+    // oldest give way to one line that counts them, and the window is told to show the list anew.
+    void hardBound()
+    {
+        QTemporaryDir dir;
+        FixedClock clock(at(2026, 12, 8, 20, 48, 16));
+        Regional regional;
+        Log log(clock, regional);
+        log.setLogDir(dir.filePath(QStringLiteral("missing")));
+        int resets = 0;
+        int failures = 0;
+        connect(&log, &Log::viewReset, [&] { ++resets; });
+        connect(&log, &Log::linesAdded, [&](const QStringList &lines) {
+            failures += int(lines.filter(QStringLiteral("M-> Logbestand")).size());
+        });
+        for (int i = 0; i < 2 * Log::HardBound; ++i)
+            log.Logger(QString::number(i));
+        QVERIFY(log.lines().size() <= Log::HardBound);
+        QVERIFY(resets > 0);
+        // One failure line for the whole outage, and the newest line kept.
+        QCOMPARE(failures, 1);
+        QVERIFY(log.lines().constFirst().contains(QStringLiteral("oudste regels weggelaten")));
+        QCOMPARE(log.lines().constLast(), QStringLiteral("08-12 20:48:16 ") + QString::number(2 * Log::HardBound - 1));
+        // The count says how many went: the lines shown, the count and the failure line add up.
+        const qsizetype dropped = log.lines().constFirst().section(u' ', 3, 3).toLongLong();
+        QCOMPARE(dropped + log.lines().size() - 1, qsizetype(2 * Log::HardBound) + 1);
     }
 
     void shutdownWritesBothListsWithoutEmptying()

@@ -773,11 +773,18 @@ private slots:
         edit(find(u"xLoginDatabase_Text"_s), u"test.db"_s);
         const qsizetype logged = g().log().lines().size();
 
-        ModalWatch watch([](QWidget *modal) { modal->close(); });
+        bool openWhileShown = false;
+        ModalWatch watch([&](QWidget *modal) {
+            openWhileShown = g().database().isOpen();
+            modal->close();
+        });
         QTest::mouseClick(find<QPushButton>(u"Button3"_s), Qt::LeftButton);
         QCOMPARE(watch.seen, opens);
         QCOMPARE(watch.unexpected, 0);
+        QVERIFY(!g().database().isOpen());
         if (opens) {
+            // Open, box, close: in that order.
+            QVERIFY(openWhileShown);
             QCOMPARE(watch.caption, u"Database koppeling"_s);
             QCOMPARE(watch.text, u"Ludor Korvan SQL werd database met succes geopend"_s);
         } else {
