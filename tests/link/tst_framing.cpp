@@ -9,6 +9,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "util/ansicodec.h"
+#include "util/errors.h"
 
 #include "script.h"
 
@@ -22,8 +23,14 @@ class RecordingConnection : public HostConnection
 {
 public:
     QString address() const override { return QStringLiteral("10.0.0.7"); }
-    void write(const QString &text) override { writes.append(AnsiCodec::instance().encode(text)); }
+    void write(const QString &text) override
+    {
+        if (failWrites)
+            throw KorvanError(QStringLiteral("Schrijven naar 10.0.0.7 mislukt"));
+        writes.append(AnsiCodec::instance().encode(text));
+    }
     QList<QByteArray> writes;
+    bool failWrites = false;
 };
 
 } // namespace
@@ -129,6 +136,32 @@ private slots:
     // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
     // writes back, in order; "? text" expects a log line that ends with text; "= text" (or a
     // lone "=") is what the receive buffer holds then.
+    // A reply that cannot be written is logged by the handler, without the "--> " lines; the
+    // read goes on with its next message.
+    void failedReplyWrite()
+    {
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Log log(clock, regional);
+        LinkState link;
+        Settings settings;
+        ApplicationErrors errors(log);
+        InboundWork work;
+        InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
+        RecordingConnection connection;
+        connection.failWrites = true;
+        dispatcher.onRead(connection, QStringLiteral("[RS2_CONN_REQ][RS2_CONN_TEST]"));
+        QStringList texts;
+        for (const QString &l : log.lines())
+            texts << l.mid(15);
+        QCOMPARE(texts, QStringList({ "<-- [RS2_CONN_REQ][RS2_CONN_TEST]", "M-> 10.0.0.7", "M-> [RS2_CONN_REQ]",
+                                      "M-> RS2 Host verbinding -> 10.0.0.7", "M-> Schrijven naar 10.0.0.7 mislukt",
+                                      "M-> 10.0.0.7", "M-> [RS2_CONN_TEST]", "M-> Host verbindingstest  -> 10.0.0.7",
+                                      "M-> Schrijven naar 10.0.0.7 mislukt" }));
+        QCOMPARE(dispatcher.fields(), QStringList { "RS2_CONN_TEST" });
+        QVERIFY(connection.receiveBuffer.isEmpty());
+    }
+
     void sessions_data()
     {
         QTest::addColumn<QString>("path");

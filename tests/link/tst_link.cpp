@@ -532,6 +532,31 @@ private slots:
         QCOMPARE(f.texts().constFirst(), QStringLiteral("M-> Verbinding verbroken -> 127.0.0.1"));
     }
 
+    // Many checkpoints in one second write the same file names; every line ever logged is
+    // found afterwards, in the files or still in the log.
+    void burstOfCheckpointsLosesNoLine()
+    {
+        Fixture f;
+        QStringList logged;
+        QObject::connect(&f.log, &Log::linesAdded, [&](const QStringList &lines) { logged += lines; });
+        Host h(f);
+        QTRY_COMPARE(h.received, banner());
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(deliver(f, h, "[RS2_CONN_TEST]"));
+        QVERIFY(f.files().contains(QStringLiteral("TIM0812262048161216.TXT")));
+        QStringList found = f.log.lines();
+        const qsizetype kept = found.size();
+        for (const QString &name : f.files()) {
+            QFile file(QDir(f.dir.path()).filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            found += QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        }
+        QVERIFY(found.size() - kept > 2 * 400); // at least two checkpoints wrote into one name
+        logged.sort();
+        found.sort();
+        QCOMPARE(found, logged);
+    }
+
     // The second checkpoint of a read (over 500) sees the "<-- " line: a received text with
     // many line breaks pushes a view of 400 lines past it.
     void receivedTextCheckpoint()

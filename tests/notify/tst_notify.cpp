@@ -140,9 +140,11 @@ private slots:
         QVERIFY(site.status.SendUDPKorvanDB(u"Ludor Korvan TIM communicatie wordt opgestart"_s));
         QVERIFY(site.status.SendKorvanDBUpdate(1000, 3, 0, 0, QString()));
         QVERIFY(site.status.SendUDPKorvanDB(QString(101, u'a')));
+        // Distinct values in every column, so that no two columns can trade places unseen.
+        QVERIFY(site.status.SendKorvanDBUpdate(1003, 42, 1234567, 77, u"Wagen 42 vrij"_s));
         QCOMPARE(site.rows(u"mel_status, mel_wagen, mel_ritnummer, mel_chauffeur, mel_opmerking"_s),
                  QStringList({ "999|0|0|0|Ludor Korvan TIM communicatie wordt opgestart", "1000|3|0|0|",
-                               "999|0|0|0|" + QString(100, u'a') }));
+                               "999|0|0|0|" + QString(100, u'a'), "1003|42|1234567|77|Wagen 42 vrij" }));
     }
 
     void statusRowFailsWhenDatabaseIsDown()

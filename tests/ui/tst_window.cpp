@@ -549,6 +549,13 @@ private slots:
         g().log().resetTo(u"opnieuw"_s);
         QCOMPARE(view->toPlainText().split(u'\n'), g().log().lines());
         QVERIFY(!view->toPlainText().contains(u"M-> test"_s));
+
+        // Past its ceiling the log writes itself away; the view holds no more than the log.
+        for (int i = 0; i <= Log::Ceiling; ++i)
+            g().log().Logger(u"M-> vol"_s);
+        QVERIFY(g().log().lines().size() < Log::Ceiling);
+        QCOMPARE(view->blockCount(), std::max<qsizetype>(1, g().log().lines().size()));
+        QCOMPARE(view->toPlainText().split(u'\n'), g().log().lines().isEmpty() ? QStringList { QString() } : g().log().lines());
     }
 
     // The newest lines in view, each from its start, however long the lines are.
@@ -604,6 +611,10 @@ private slots:
         g().log().addReceived(u"[RS2_VRY_ACK]"_s);
         QCOMPARE(listShown(u"TimQIn"_s), g().log().received());
         QCOMPARE(listShown(u"TimQIn"_s).size(), 2);
+        // Past its ceiling the received list goes to its file, and the list shown follows.
+        while (!g().log().received().isEmpty())
+            g().log().addReceived(u"[RS2_CONN_TEST]"_s);
+        QCOMPARE(listShown(u"TimQIn"_s), QStringList());
 
         SilentConnection connection;
         g().dispatcher().onRead(connection, u"[RS2_GRO_ACK,17]"_s);
