@@ -57,6 +57,8 @@ bool Log::Logger(const QString &text)
         added = splitLines(line);
     else
         added.append(std::move(line));
+    for (const QString &l : std::as_const(added))
+        m_lineCharacters += l.size();
     m_lines.append(added);
     emit linesAdded(added);
     limit(List::View, u"RAM"_s);
@@ -70,12 +72,16 @@ void Log::resetTo(const QString &text)
     if (m_lines.size() > 1 && m_lines.constLast().isEmpty())
         m_lines.removeLast();
     m_droppedLines = 0;
+    m_lineCharacters = 0;
+    for (const QString &l : std::as_const(m_lines))
+        m_lineCharacters += l.size();
     emit viewReset();
 }
 
 void Log::addReceived(const QString &chunk)
 {
     m_received.append(chunk);
+    m_receivedCharacters += chunk.size();
     emit receivedAdded(chunk);
     limit(List::Received, u"RAM-IN"_s);
 }
@@ -91,25 +97,33 @@ void Log::changed(List list)
 void Log::limit(List list, const QString &prefix)
 {
     QStringList &e = entries(list);
-    if (e.size() <= Ceiling || m_limiting)
+    if ((e.size() <= Ceiling && characters(list) <= CeilingCharacters) || m_limiting)
         return;
     // The failure line below is itself an append; it must not start another round.
     m_limiting = true;
     const auto done = qScopeGuard([this] { m_limiting = false; });
     try {
-        checkpoint(list, Ceiling, prefix);
+        checkpoint(list, 0, prefix);
     } catch (const std::exception &ex) {
         Logger(u"M-> "_s + errorText(ex));
     }
-    if (e.size() <= HardBound)
+    if (e.size() <= HardBound && characters(list) <= HardBoundCharacters)
         return;
     // Dropped a tenth at a time, so that a long outage costs one trim per 10,000 appends.
     qsizetype &dropped = list == List::View ? m_droppedLines : m_droppedReceived;
     const qsizetype notice = dropped > 0 ? 1 : 0;
-    const qsizetype drop = e.size() - HardBound + HardBound / 10 + 1 - notice;
-    e.erase(e.begin(), e.begin() + notice + drop);
-    dropped += drop;
+    qsizetype kept = e.size() - notice;
+    qsizetype chars = characters(list) - (notice ? e.constFirst().size() : 0);
+    auto last = e.cbegin() + notice;
+    while (kept > HardBound - HardBound / 10 || chars > HardBoundCharacters - HardBoundCharacters / 10) {
+        chars -= last->size();
+        ++last;
+        --kept;
+    }
+    dropped += (last - e.cbegin()) - notice;
+    e.erase(e.cbegin(), last);
     e.prepend(stampNow() + u"M-> %1 oudste regels weggelaten: de logmap %2 is niet te schrijven"_s.arg(dropped).arg(m_logDir));
+    characters(list) = chars + e.constFirst().size();
     changed(list);
 }
 
@@ -157,6 +171,7 @@ void Log::checkpoint(List list, int threshold, const QString &prefix)
         return;
     }
     e.clear();
+    characters(list) = 0;
     (list == List::View ? m_droppedLines : m_droppedReceived) = 0;
     changed(list);
     if (m_failedAttempts > 0) {

@@ -15,16 +15,20 @@ QString fileStamp(const QDateTime &t);
 // checkpoints write a whole list to a file and empty it.
 //
 // No line is lost and memory stays bounded: a checkpoint appends to a file of the same name
-// instead of replacing it; a list that grows past `Ceiling` is written at once; while the log
-// directory cannot be written the lists are kept up to `HardBound` entries, past which the
-// oldest give way to one line that counts them.
+// instead of replacing it; a list that grows past `Ceiling` entries (or characters) is written
+// at once; while the log directory cannot be written the lists are kept up to `HardBound`
+// entries (or characters), past which the oldest give way to one line that counts them.
 class Log : public QObject
 {
     Q_OBJECT
 public:
     enum class List { View, Received };
     static constexpr int Ceiling = 5000;
+    // The same for the characters a list holds: a host that writes in large chunks fills few
+    // entries with much text.
+    static constexpr qsizetype CeilingCharacters = 256 * 1024;
     static constexpr int HardBound = 100000;
+    static constexpr qsizetype HardBoundCharacters = 32 * 1024 * 1024;
 
     Log(const Clock &clock, const Regional &regional, QObject *parent = nullptr);
 
@@ -60,6 +64,7 @@ signals:
 
 private:
     QStringList &entries(List list) { return list == List::View ? m_lines : m_received; }
+    qsizetype &characters(List list) { return list == List::View ? m_lineCharacters : m_receivedCharacters; }
     void changed(List list);
     // After an append: the ceiling checkpoint and the hard bound.
     void limit(List list, const QString &prefix);
@@ -80,4 +85,6 @@ private:
     bool m_limiting = false;
     qsizetype m_droppedLines = 0;
     qsizetype m_droppedReceived = 0;
+    qsizetype m_lineCharacters = 0;
+    qsizetype m_receivedCharacters = 0;
 };
