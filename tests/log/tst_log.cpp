@@ -217,6 +217,17 @@ private slots:
         // The count says how many went: the lines shown, the count and the failure line add up.
         const qsizetype dropped = log.lines().constFirst().section(u' ', 3, 3).toLongLong();
         QCOMPARE(dropped + log.lines().size() - 1, qsizetype(2 * Log::HardBound) + 1);
+
+        // Few entries of much text are bounded by their characters.
+        const QString chunk(1024 * 1024, u'x');
+        for (int i = 0; i < 40; ++i)
+            log.addReceived(chunk);
+        qsizetype characters = 0;
+        for (const QString &r : log.received())
+            characters += r.size();
+        QVERIFY(characters <= Log::HardBoundCharacters);
+        QVERIFY(log.received().constFirst().contains(QStringLiteral("oudste regels weggelaten")));
+        QCOMPARE(log.received().constLast(), chunk);
     }
 
     void shutdownWritesBothListsWithoutEmptying()
