@@ -33,6 +33,20 @@ public:
     bool failWrites = false;
 };
 
+// The read side alone, on a fixed clock.
+struct Reader
+{
+    FixedClock clock { QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)) };
+    Regional regional;
+    Log log { clock, regional };
+    LinkState link;
+    Settings settings;
+    ApplicationErrors errors { log };
+    InboundWork work;
+    InboundDispatcher dispatcher { log, link, settings, errors, work, clock, regional };
+    RecordingConnection connection;
+};
+
 } // namespace
 
 class TestFraming : public QObject
@@ -133,35 +147,27 @@ private slots:
         }
     }
 
-    // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
-    // writes back, in order; "? text" expects a log line that ends with text; "= text" (or a
-    // lone "=") is what the receive buffer holds then.
     // A reply that cannot be written is logged by the handler, without the "--> " lines; the
     // read goes on with its next message.
     void failedReplyWrite()
     {
-        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
-        Regional regional;
-        Log log(clock, regional);
-        LinkState link;
-        Settings settings;
-        ApplicationErrors errors(log);
-        InboundWork work;
-        InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
-        RecordingConnection connection;
-        connection.failWrites = true;
-        dispatcher.onRead(connection, QStringLiteral("[RS2_CONN_REQ][RS2_CONN_TEST]"));
+        Reader r;
+        r.connection.failWrites = true;
+        r.dispatcher.onRead(r.connection, QStringLiteral("[RS2_CONN_REQ][RS2_CONN_TEST]"));
         QStringList texts;
-        for (const QString &l : log.lines())
+        for (const QString &l : r.log.lines())
             texts << l.mid(15);
         QCOMPARE(texts, QStringList({ "<-- [RS2_CONN_REQ][RS2_CONN_TEST]", "M-> 10.0.0.7", "M-> [RS2_CONN_REQ]",
                                       "M-> RS2 Host verbinding -> 10.0.0.7", "M-> Schrijven naar 10.0.0.7 mislukt",
                                       "M-> 10.0.0.7", "M-> [RS2_CONN_TEST]", "M-> Host verbindingstest  -> 10.0.0.7",
                                       "M-> Schrijven naar 10.0.0.7 mislukt" }));
-        QCOMPARE(dispatcher.fields(), QStringList { "RS2_CONN_TEST" });
-        QVERIFY(connection.receiveBuffer.isEmpty());
+        QCOMPARE(r.dispatcher.fields(), QStringList { "RS2_CONN_TEST" });
+        QVERIFY(r.connection.receiveBuffer.isEmpty());
     }
 
+    // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
+    // writes back, in order; "? text" expects a log line that ends with text; "= text" (or a
+    // lone "=") is what the receive buffer holds then.
     void sessions_data()
     {
         QTest::addColumn<QString>("path");
@@ -177,15 +183,10 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
 
-        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
-        Regional regional;
-        Log log(clock, regional);
-        LinkState link;
-        Settings settings;
-        ApplicationErrors errors(log);
-        InboundWork work;
-        InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
-        RecordingConnection connection;
+        Reader r;
+        Log &log = r.log;
+        InboundDispatcher &dispatcher = r.dispatcher;
+        RecordingConnection &connection = r.connection;
 
         int lineNo = 0;
         qsizetype checkedWrites = 0;
@@ -211,7 +212,7 @@ private slots:
             } else if (line == "=") {
                 QCOMPARE(connection.receiveBuffer, QString());
             } else if (line.startsWith("set loosmelden")) {
-                settings.Loosmelden = true;
+                r.settings.Loosmelden = true;
             }
         }
         QCOMPARE(connection.writes.size(), checkedWrites);
