@@ -22,6 +22,9 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
     , m_dispatcher(m_log, m_link, m_settings, m_errors, m_inbound, clock, regional)
     , m_server(m_log, m_link, m_settings, m_status, m_errors, m_dispatcher, regional)
     , m_tick({ m_settings, m_closing, m_queue, m_server, m_link, m_database, m_log, m_status, m_udp, m_errors, clock, regional })
+    , m_output(m_statements, m_queue, m_log, m_settings, regional)
+    , m_poller({ m_statements, m_output, m_log, m_status, m_link, clock })
+    , m_polling({ m_settings, m_statements, m_queue, m_log, m_status, m_udp, m_server, clock, regional })
 {
     m_inbound.target = &m_noInboundWork;
 
@@ -185,7 +188,7 @@ void Gateway::VerbergenTimer()
 void Gateway::UitgaandeBerichtenTimer()
 {
     m_uitgaandeBerichten.stop();
-    m_errors.guard([&] { m_timerWork->UitgaandeBerichtenTimer(); });
+    m_errors.guard([&] { m_poller.tick(); });
     m_uitgaandeBerichten.start();
 }
 
@@ -194,7 +197,7 @@ void Gateway::PollenTimer()
     m_pollen.stop();
     // From the first tick on, the interval is RGDMIN minutes, read at every tick.
     const double interval = std::floor(m_settings.RGDMIN * 60.0 * 1000.0);
-    m_errors.guard([&] { m_timerWork->PollenTimer(); });
+    m_errors.guard([&] { m_polling.PollenTimer(); });
     // An interval of zero stops the polling until the next start, as the operator expects of
     // "0 minutes"; a QTimer would otherwise fire without pause.
     if (interval >= 1) {
@@ -205,5 +208,5 @@ void Gateway::PollenTimer()
 
 void Gateway::AortaTimer()
 {
-    m_errors.guard([&] { m_timerWork->AortaTimer(); });
+    m_errors.guard([&] { m_polling.AortaTimer(); });
 }

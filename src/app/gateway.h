@@ -11,21 +11,13 @@
 #include "link/outqueue.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "output/output.h"
+#include "output/poller.h"
+#include "output/polling.h"
 #include "util/clock.h"
 
 #include <QObject>
 #include <QTimer>
-
-// The work of the timers that the later parts of the gateway fill in: the outgoing-message
-// poller, position polling and the keep-alive. Each runs inside the application-wide guard.
-class TimerWork
-{
-public:
-    virtual ~TimerWork() = default;
-    virtual void UitgaandeBerichtenTimer() {}
-    virtual void PollenTimer() {}
-    virtual void AortaTimer() {}
-};
 
 // The composition root: owns every part of the gateway, its timers, and the start-up and
 // shutdown sequences. The window and the headless runner drive it; nothing here knows widgets.
@@ -69,7 +61,6 @@ public:
     bool Button3Click(const std::function<void()> &opened = {});
     void Button6Click(); // the queue-full warning test
 
-    void setTimerWork(TimerWork *work) { m_timerWork = work ? work : &m_noTimerWork; }
     void setInboundWork(InboundWork *work);
 
     const QString &programDir() const { return m_programDir; }
@@ -83,6 +74,8 @@ public:
     Statements &statements() { return m_statements; }
     DatabaseNotifier &status() { return m_status; }
     UdpNotifier &udp() { return m_udp; }
+    Output &output() { return m_output; }
+    Polling &polling() { return m_polling; }
     ApplicationErrors &errors() { return m_errors; }
     bool closing() const { return m_closing; }
 
@@ -132,8 +125,9 @@ private:
     InboundDispatcher m_dispatcher;
     HostServer m_server;
     QueueTick m_tick;
-    TimerWork m_noTimerWork;
-    TimerWork *m_timerWork = &m_noTimerWork;
+    Output m_output;
+    OutgoingPoller m_poller;
+    Polling m_polling;
 
     QTimer m_ramQOutTimer;
     QTimer m_ramQInTimer;

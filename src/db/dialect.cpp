@@ -210,3 +210,10 @@ bool Dialect::connectionLost(QSqlDatabase &db, const QSqlError &error, const QVa
     }
     return false;
 }
+
+QString Dialect::firstRowOnly(const QString &select) const
+{
+    if (m_engine == Engine::SqlServer)
+        return select.left(7) + QStringLiteral("TOP 1 ") + select.mid(7);
+    return select + QStringLiteral(" LIMIT 1");
+}

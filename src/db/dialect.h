@@ -37,6 +37,10 @@ public:
     // The SQL of the server's local clock, as SQL Server writes getdate().
     QString serverNow() const;
 
+    // A query that starts "select " limited to its first row: TOP 1 on SQL Server, LIMIT 1
+    // elsewhere, so that the server does not read a whole backlog to hand over one row.
+    QString firstRowOnly(const QString &select) const;
+
     // The call of PROC_ROUTESTATUS_CONTROLE with the vehicle id as its one parameter; empty
     // where the engine has no stored procedures.
     QString procedureCall() const;

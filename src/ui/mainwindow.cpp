@@ -22,6 +22,8 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+
+#include <functional>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringListModel>
@@ -320,31 +322,42 @@ QWidget *MainWindow::sendPage()
         edit->setObjectName(name);
         return edit;
     };
-    // The test sends come with the ride-order builders; until then the buttons are off.
-    auto testButton = [page](const QString &text, const QString &name) {
+    QLineEdit *testRide = testField(u"TestRit"_s);
+    QLineEdit *testVehicle = testField(u"TestWagen"_s);
+    QLineEdit *voiceVehicle = testField(u"SpraakWagen"_s);
+    QLineEdit *gpsImei = testField(u"GPSIMEI"_s);
+    // Each test send runs in the application-wide guard: a ride number that is not a number,
+    // or a lost database, is logged, never shown.
+    auto testButton = [this, page](const QString &text, const QString &name, std::function<void()> send) {
         QPushButton *b = button(text, name, page);
-        b->setEnabled(false);
+        connect(b, &QPushButton::clicked, this, [this, send] { m_gateway.errors().guard(send); });
         return b;
     };
+    Output &output = m_gateway.output();
+    Polling &polling = m_gateway.polling();
 
     auto *ride = new QGroupBox(u"Rit testen"_s);
     auto *rideForm = new QFormLayout(ride);
-    rideForm->addRow(u"Ritnummer"_s, testField(u"TestRit"_s));
-    rideForm->addRow(u"Wagennummer"_s, testField(u"TestWagen"_s));
+    rideForm->addRow(u"Ritnummer"_s, testRide);
+    rideForm->addRow(u"Wagennummer"_s, testVehicle);
     auto *rideButtons = new QHBoxLayout;
-    rideButtons->addWidget(testButton(u"TIM"_s, u"Button1"_s));
-    rideButtons->addWidget(testButton(u"GRO"_s, u"Button5"_s));
+    rideButtons->addWidget(testButton(u"TIM"_s, u"Button1"_s, [&output, testRide, testVehicle] {
+        output.Tim_enkel(testRide->text(), testVehicle->text());
+    }));
+    rideButtons->addWidget(testButton(u"GRO"_s, u"Button5"_s, [&output, testRide, testVehicle] {
+        output.GRO_enkel(testRide->text(), testVehicle->text());
+    }));
     rideForm->addRow(rideButtons);
 
     auto *voice = new QGroupBox(u"Spraak testen"_s);
     auto *voiceForm = new QFormLayout(voice);
-    voiceForm->addRow(u"Wagennummer spraaktest"_s, testField(u"SpraakWagen"_s));
-    voiceForm->addRow(testButton(u"Verzenden"_s, u"Button2"_s));
+    voiceForm->addRow(u"Wagennummer spraaktest"_s, voiceVehicle);
+    voiceForm->addRow(testButton(u"Verzenden"_s, u"Button2"_s, [&polling, voiceVehicle] { polling.sendVoiceTest(voiceVehicle->text()); }));
 
     auto *position = new QGroupBox(u"GPS testen"_s);
     auto *positionForm = new QFormLayout(position);
-    positionForm->addRow(u"GPS locatie test (IMEI)"_s, testField(u"GPSIMEI"_s));
-    positionForm->addRow(testButton(u"Verzenden"_s, u"Button4"_s));
+    positionForm->addRow(u"GPS locatie test (IMEI)"_s, gpsImei);
+    positionForm->addRow(testButton(u"Verzenden"_s, u"Button4"_s, [&polling, gpsImei] { polling.sendPositionTest(gpsImei->text()); }));
 
     auto *tests = new QVBoxLayout;
     tests->addWidget(ride);

@@ -257,10 +257,10 @@ private slots:
         QTest::newRow("database test") << "Button3" << "TEST" << true << "Test database verbinding";
         QTest::newRow("queue-full test") << "Button6" << "Test" << true << "";
         QTest::newRow("export directory") << "SpeedButton4" << "..." << true << "Selecteer directory";
-        QTest::newRow("test ride TIM") << "Button1" << "TIM" << false << "";
-        QTest::newRow("test ride GRO") << "Button5" << "GRO" << false << "";
-        QTest::newRow("position test") << "Button4" << "Verzenden" << false << "";
-        QTest::newRow("voice test") << "Button2" << "Verzenden" << false << "";
+        QTest::newRow("test ride TIM") << "Button1" << "TIM" << true << "";
+        QTest::newRow("test ride GRO") << "Button5" << "GRO" << true << "";
+        QTest::newRow("position test") << "Button4" << "Verzenden" << true << "";
+        QTest::newRow("voice test") << "Button2" << "Verzenden" << true << "";
     }
     void buttons()
     {
@@ -802,6 +802,21 @@ private slots:
             QVERIFY(g().log().lines().size() > logged);
             QVERIFY(g().log().lines().constLast().contains(type));
         }
+    }
+
+    // The test sends of the tab "Verzenden" reach the output; what fails is logged, never shown.
+    void testSends()
+    {
+        while (!g().queue().isEmpty())
+            g().queue().removeFirst();
+        edit(find(u"GPSIMEI"_s), u"0042"_s);
+        QTest::mouseClick(find<QPushButton>(u"Button4"_s), Qt::LeftButton);
+        QCOMPARE(g().queue().messages(), QStringList { u"[RS2_RGD_REQ,0042]"_s });
+
+        edit(find(u"TestRit"_s), u"abc"_s);
+        QTest::mouseClick(find<QPushButton>(u"Button1"_s), Qt::LeftButton);
+        QCOMPARE(g().log().lines().constLast().mid(15), u"M-> Ongeldig ritnummer: abc"_s);
+        QCOMPARE(g().queue().size(), 1);
     }
 
     // The queue-full test posts its status message; without a database that fails and is logged.

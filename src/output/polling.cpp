@@ -1,0 +1,45 @@
+#include "polling.h"
+
+#include "config/settings.h"
+#include "db/statements.h"
+#include "link/hostserver.h"
+#include "link/outqueue.h"
+#include "log/log.h"
+#include "notify/notifiers.h"
+#include "notify/statusnotifier.h"
+#include "util/clock.h"
+#include "util/lenientint.h"
+#include "vehiclemessages.h"
+
+#include <QSqlRecord>
+
+using namespace Qt::Literals::StringLiterals;
+
+void Polling::PollenTimer()
+{
+    if (!p.settings.RGD || !p.server.isListening())
+        return;
+    for (const QSqlRecord &row : p.statements.ADOGPSPOL()) {
+        const QString imei = row.value(u"wag_imei"_s).toString();
+        p.queue.append(positionRequest(imei));
+        p.log.Logger(u"GPS pakket aangemaakt voor "_s + imei);
+    }
+}
+
+void Polling::AortaTimer()
+{
+    p.udp.SendUDPKorvan(922, p.regional.stationName(), u"TIMFFFFFFF"_s, u"0000"_s, p.clock.now());
+}
+
+void Polling::sendPositionTest(const QString &imei)
+{
+    p.queue.append(positionRequest(imei));
+}
+
+void Polling::sendVoiceTest(const QString &vehicle)
+{
+    if (p.status.SendKorvanDBUpdate(1000, lenientInt(vehicle), 0, 0, QString()))
+        p.log.Logger(u"M-> Testoproep spraak werd aangeboden"_s);
+    else
+        p.log.Logger(u"M-> Testoproep spraak is mislukt"_s);
+}
