@@ -6,6 +6,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -76,10 +77,13 @@ QString rideId(int id)
     return hexAtLeast(qint64(quint32(id)), 8);
 }
 
-// Cents rounded half up, as upper-case hexadecimal of at least four digits.
+// Cents rounded half up, as upper-case hexadecimal of at least four digits. A decimal(18,2)
+// column always fits; anything beyond (or not a number) is held to the range, never undefined.
 QString centsField(double amount)
 {
-    return hexAtLeast(qint64(std::trunc(amount * 100 + 0.5)), 4);
+    const double cents = std::trunc(amount * 100 + 0.5);
+    const double limit = 9.0e18;
+    return hexAtLeast(std::isnan(cents) ? 0 : qint64(std::clamp(cents, -limit, limit)), 4);
 }
 
 QString vehicleDigits(const QString &vehicle)

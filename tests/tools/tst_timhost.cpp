@@ -10,6 +10,39 @@ class TestTimhost : public QObject
 {
     Q_OBJECT
 private slots:
+    // The answering host: what it answers to each message of the gateway.
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QList<QByteArray>>("answers");
+        QTest::newRow("TIM ride order") << QByteArray("[RS2_GR2,0042,3456\x1EPietersen\x1F" "09\x17]")
+                                        << QList<QByteArray> { "[RS2_GR2_ADAP_TACK,0042,3456]\r\n" };
+        QTest::newRow("template ride order") << QByteArray("[RS2_GRO,0042,0007O:$0109\r\n\x1E" "a\x17]")
+                                             << QList<QByteArray> { "[RS2_GRO_TACK,0042,0007O:$0109\r\n]\r\n" };
+        QTest::newRow("chat") << QByteArray("[RS2_VRY,0042,DE2Bel de centrale\r\n]") << QList<QByteArray> { "[RS2_VRY_ACK]\r\n" };
+        QTest::newRow("position request") << QByteArray("[RS2_RGD_REQ,356000000000012]")
+                                          << QList<QByteArray> { "[RS2_RGD_REQ_ACK]\r\n",
+                                                                 "[RS2_RGD,356000000000012,0,91437890,8529634]\r\n" };
+        QTest::newRow("reply to the host") << QByteArray("[RS2_CONN_ALIVE]") << QList<QByteArray>();
+        QTest::newRow("banner") << QByteArray("[CONNECT_2000 - disp01]") << QList<QByteArray>();
+    }
+    void answers()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(QList<QByteArray>, answers);
+        QCOMPARE(timhost::hostAnswers(message), answers);
+    }
+
+    void takeMessages()
+    {
+        QByteArray buffer = "\r\n[RS2_EV_ACK][RS2_VRY,1,DE2x\r\n][RS2_GR";
+        QCOMPARE(timhost::takeMessages(buffer), (QList<QByteArray> { "[RS2_EV_ACK]", "[RS2_VRY,1,DE2x\r\n]" }));
+        QCOMPARE(buffer, QByteArray("[RS2_GR"));
+        buffer += "2,0042,0001\x1E\x17]";
+        QCOMPARE(timhost::takeMessages(buffer), QList<QByteArray> { "[RS2_GR2,0042,0001\x1E\x17]" });
+        QVERIFY(buffer.isEmpty());
+    }
+
     void escapes_data()
     {
         QTest::addColumn<QString>("text");

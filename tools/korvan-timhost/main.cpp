@@ -65,6 +65,17 @@ sends the same bytes again.
 After the last step the connection stays open for --linger-ms to read late
 replies, then it is closed.
 
+With --answer the simulator answers as a host does, from the first byte on,
+and after the last step it stays connected until the gateway closes the
+connection (or the program is stopped):
+  [RS2_GR2,V,R...]  ->  [RS2_GR2_ADAP_TACK,V,R]   a TIM ride order
+  [RS2_GRO,V,R...]  ->  [RS2_GRO_TACK,V,R]        a template ride order
+  [RS2_VRY,...]     ->  [RS2_VRY_ACK]             a chat message
+  [RS2_RGD_REQ,V]   ->  [RS2_RGD_REQ_ACK], then the position report
+                        [RS2_RGD,V,0,91437890,8529634]
+and it sends [RS2_CONN_TEST] every --test-ms milliseconds. Every answer ends
+with CR LF.
+
 Exit status: 0 when the script ran (or stopped at @close); 1 when the script
 cannot be read or has an error, the connection is not made within 3 s, or it
 is closed or lost before all messages were sent; 2 for a bad command line.
@@ -110,6 +121,8 @@ struct Options {
     QString host;
     quint16 port = 0;
     int lingerMs = 0;
+    bool answer = false;
+    int testMs = 10000;
 
     QString target() const
     {
@@ -133,6 +146,8 @@ public:
         QObject::connect(&m_socket, &QTcpSocket::disconnected, [this] { onDisconnected(); });
         QObject::connect(&m_socket, &QTcpSocket::errorOccurred,
                          [this](QAbstractSocket::SocketError error) { onError(error); });
+        m_tests.setInterval(m_options.testMs);
+        QObject::connect(&m_tests, &QTimer::timeout, [this] { send("[RS2_CONN_TEST]\r\n"); });
     }
 
     void start()
@@ -148,7 +163,7 @@ public:
     }
 
 private:
-    enum class Phase { Connecting, Running, Lingering, Closing, Done };
+    enum class Phase { Connecting, Running, Lingering, Answering, Closing, Done };
 
     void onConnected()
     {
@@ -167,6 +182,12 @@ private:
         if (chunk.isEmpty() || m_phase == Phase::Done)
             return;
         printEvent("<-- " + timhost::escapeBytes(chunk));
+        if (m_options.answer) {
+            m_received += chunk;
+            for (const QByteArray &message : timhost::takeMessages(m_received))
+                for (const QByteArray &answer : timhost::hostAnswers(message))
+                    send(answer);
+        }
         m_receivedSinceSend = true;
         if (m_waiting) {
             m_waiting = false;
@@ -245,6 +266,12 @@ private:
         }
         if (m_phase != Phase::Running)
             return;
+        if (m_options.answer) {
+            m_phase = Phase::Answering;
+            if (m_options.testMs > 0)
+                m_tests.start();
+            return;
+        }
         m_phase = Phase::Lingering;
         after(m_options.lingerMs, [this] { closeConnection(); });
     }
@@ -289,6 +316,7 @@ private:
     {
         m_phase = Phase::Done;
         m_timer.stop();
+        m_tests.stop();
         QCoreApplication::exit(exitCode);
     }
 
@@ -296,6 +324,8 @@ private:
     Options m_options;
     QTcpSocket m_socket;
     QTimer m_timer; // one pending delay at a time: connect timeout, pause, wait, split or linger
+    QTimer m_tests; // the link tests of --answer
+    QByteArray m_received; // what the gateway sent that is not yet a whole message
     std::function<void()> m_onTimeout;
     Phase m_phase = Phase::Connecting;
     qsizetype m_next = 0;
@@ -338,7 +368,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption quietOption(
         QStringLiteral("quiet-banner"),
         QStringLiteral("Do not print the first line naming script and gateway."));
-    parser.addOptions({hostOption, portOption, waitOption, lingerOption, quietOption});
+    const QCommandLineOption answerOption(
+        QStringLiteral("answer"),
+        QStringLiteral("Answer as a host does and stay connected after the script (see below)."));
+    const QCommandLineOption testOption(
+        QStringLiteral("test-ms"),
+        QStringLiteral("With --answer, the interval of the link tests (default 10000; 0: none)."),
+        QStringLiteral("N"), QStringLiteral("10000"));
+    parser.addOptions({hostOption, portOption, waitOption, lingerOption, quietOption, answerOption, testOption});
     parser.addPositionalArgument(
         QStringLiteral("SCRIPT"),
         QStringLiteral("Script file, or - for standard input; read to the end before connecting."));
@@ -366,9 +403,12 @@ int main(int argc, char *argv[])
     options.port = quint16(port);
     const std::optional<int> waitMs = nonNegative(parser.value(waitOption));
     const std::optional<int> lingerMs = nonNegative(parser.value(lingerOption));
-    if (!waitMs || !lingerMs)
-        usageError(QStringLiteral("--wait-ms and --linger-ms need a number of milliseconds"));
+    const std::optional<int> testMs = nonNegative(parser.value(testOption));
+    if (!waitMs || !lingerMs || !testMs)
+        usageError(QStringLiteral("--wait-ms, --linger-ms and --test-ms need a number of milliseconds"));
     options.lingerMs = *lingerMs;
+    options.answer = parser.isSet(answerOption);
+    options.testMs = *testMs;
 
     QFile file(scriptName);
     const bool opened

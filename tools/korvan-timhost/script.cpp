@@ -247,4 +247,49 @@ ParseResult parseScript(QStringView text, int defaultWaitMs)
     return result;
 }
 
+QList<QByteArray> takeMessages(QByteArray &buffer)
+{
+    QList<QByteArray> messages;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype open = buffer.indexOf('[', pos);
+        if (open < 0) {
+            pos = buffer.size();
+            break;
+        }
+        const qsizetype close = buffer.indexOf(']', open);
+        if (close < 0) {
+            pos = open;
+            break;
+        }
+        messages.append(buffer.mid(open, close - open + 1));
+        pos = close + 1;
+    }
+    buffer.remove(0, pos);
+    return messages;
+}
+
+QList<QByteArray> hostAnswers(QByteArrayView message)
+{
+    // The order's vehicle and ride: the two fields after the head, up to the record separator.
+    const auto order = [&message](qsizetype head) {
+        QByteArray rest = message.sliced(head).toByteArray();
+        rest.truncate(rest.indexOf('\x1E') < 0 ? rest.size() - 1 : rest.indexOf('\x1E'));
+        return rest;
+    };
+    if (message.startsWith("[RS2_GR2,"))
+        return { "[RS2_GR2_ADAP_TACK," + order(9) + "]\r\n" };
+    if (message.startsWith("[RS2_GRO,"))
+        return { "[RS2_GRO_TACK," + order(9) + "]\r\n" };
+    if (message.startsWith("[RS2_VRY,"))
+        return { QByteArray("[RS2_VRY_ACK]\r\n") };
+    if (message.startsWith("[RS2_RGD_REQ,") && message.endsWith("]")) {
+        const QByteArray vehicle = message.sliced(13, message.size() - 14).toByteArray();
+        // A position near Utrecht, as the terminals write it: radians times 10^8.
+        return { QByteArray("[RS2_RGD_REQ_ACK]\r\n"), "[RS2_RGD," + vehicle + ",0,91437890,8529634]\r\n" };
+    }
+    return {};
+}
+
 } // namespace timhost
+

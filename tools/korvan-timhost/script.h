@@ -49,4 +49,13 @@ QByteArray escapeBytes(QByteArrayView bytes);
 // defaultWaitMs is used for "@wait" written without a time.
 ParseResult parseScript(QStringView text, int defaultWaitMs);
 
+// Cuts the complete messages ("[" up to the next "]") off the front of what the gateway sent;
+// bytes before a "[" are dropped, an unfinished message stays in the buffer.
+QList<QByteArray> takeMessages(QByteArray &buffer);
+
+// What a host answers to one message of the gateway, each answer one write: a ride order gets
+// its acknowledgement, a chat "[RS2_VRY_ACK]", a position request "[RS2_RGD_REQ_ACK]" and then
+// the vehicle's position. Replies to the host's own messages get nothing.
+QList<QByteArray> hostAnswers(QByteArrayView message);
+
 } // namespace timhost
