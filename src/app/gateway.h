@@ -5,12 +5,14 @@
 #include "config/settings.h"
 #include "db/database.h"
 #include "db/statements.h"
+#include "events/eventtable.h"
 #include "link/hostserver.h"
 #include "link/inbound.h"
 #include "link/linkstate.h"
 #include "link/outqueue.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "util/clock.h"
 
 #include <QObject>
@@ -67,7 +69,6 @@ public:
     void Button6Click(); // the queue-full warning test
 
     void setTimerWork(TimerWork *work) { m_timerWork = work ? work : &m_noTimerWork; }
-    void setInboundWork(InboundWork *work);
 
     const QString &programDir() const { return m_programDir; }
     Settings &settings() { return m_settings; }
@@ -80,6 +81,9 @@ public:
     Statements &statements() { return m_statements; }
     DatabaseNotifier &status() { return m_status; }
     UdpNotifier &udp() { return m_udp; }
+    StatusExport &statusExport() { return m_export; }
+    // `LastLatitude` and `LastLongitude`.
+    const LastPosition &lastPosition() const { return m_position; }
     ApplicationErrors &errors() { return m_errors; }
     bool closing() const { return m_closing; }
 
@@ -93,17 +97,6 @@ signals:
     void hideRequested();
 
 private:
-    // Forwards to whatever inbound work is set, so the dispatcher can hold a reference.
-    class InboundRelay : public InboundWork
-    {
-    public:
-        InboundWork *target = nullptr;
-        void positionReport(const InboundMessage &m) override { target->positionReport(m); }
-        void vehicleEvent(const InboundMessage &m) override { target->vehicleEvent(m); }
-        void unloading(const QString &v, const QString &r) override { target->unloading(v, r); }
-        void refusal(const QString &v) override { target->refusal(v); }
-    };
-
     QString m_programDir;
     const Clock &m_clock;
     const Regional &m_regional;
@@ -120,8 +113,9 @@ private:
     ApplicationErrors m_errors;
     DatabaseNotifier m_status;
     UdpNotifier m_udp;
-    InboundWork m_noInboundWork;
-    InboundRelay m_inbound;
+    LastPosition m_position;
+    StatusExport m_export;
+    VehicleEvents m_events;
     InboundDispatcher m_dispatcher;
     HostServer m_server;
     QueueTick m_tick;
