@@ -156,7 +156,7 @@ private slots:
         QTest::newRow("26") << QByteArray("[RS2_GRO_ACK,1]") << QByteArray() << "M-> RS2 Host routeopdracht bevestigd  -> " << true << "";
         QTest::newRow("27") << QByteArray("[RS2_GRO_TACK,1]") << QByteArray("[RS2_EV_ACK]") << "RS2 Host routeopdracht TACK -> " << true << "";
         QTest::newRow("28") << QByteArray("[RS2_GRO_BEL,1]") << QByteArray("[RS2_EV_ACK]") << "M-> RS2 Host opdracht GRO_BEL -> " << true << "";
-        QTest::newRow("30") << QByteArray("[RS2_NOTRANSFER,0042]") << QByteArray("[RS2_NOTRANSFER_ACK]") << "M-> RS2 Host NO TRANSFER ontvangst " << true << "refusal 042]";
+        QTest::newRow("30") << QByteArray("[RS2_NOTRANSFER,0042]") << QByteArray("[RS2_NOTRANSFER_ACK]") << "M-> RS2 Host NO TRANSFER ontvangst " << true << "refusal 0042";
         QTest::newRow("31") << QByteArray("[RS2_UNKNOWN_CAR,0042]") << QByteArray("[RS2_UNKNOWN_CAR_ACK]") << "M-> RS2 Host RS2 UNKNOWN CAR ontvangst " << true << "refusal 0042";
         QTest::newRow("32") << QByteArray("[GRO_UNKNOWN_CAR,0042]") << QByteArray("[GRO_UNKNOWN_CAR_ACK]") << "M-> RS2 Host GRO UNKNOWN CAR ontvangst om " << true << "refusal 0042";
         QTest::newRow("33") << QByteArray("[RS2_GRO_TNACK,0042,9]") << QByteArray("[RS2_EV_ACK]") << "M-> RS2 Host opdracht TNACK -> " << true << "refusal 0042";
