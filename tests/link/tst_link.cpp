@@ -6,6 +6,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "support/recorders.h"
+#include "support/testhost.h"
 
 #include <QDir>
 #include <QTcpSocket>
@@ -50,45 +51,20 @@ struct Fixture
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
 };
 
-// A host: connects, collects what it receives.
-struct Host
+// A host connected to the fixture's listener.
+struct Host : TestHost
 {
-    QTcpSocket socket;
-    QByteArray received;
-
-    explicit Host(Fixture &f)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
-        socket.connectToHost(Local, f.server.port());
-    }
-    void send(const QByteArray &bytes)
-    {
-        socket.write(bytes);
-        socket.flush();
-    }
-    // Everything received since the last take().
-    QByteArray take() { return std::exchange(received, {}); }
+    explicit Host(Fixture &f) : TestHost(f.server.port()) {}
 };
 
-// Sends and waits until the gateway has read it.
 bool deliver(Fixture &f, Host &host, const QByteArray &bytes)
 {
-    const qsizetype reads = f.log.received().size();
-    host.send(bytes);
-    return QTest::qWaitFor([&] { return f.log.received().size() > reads; }, 5000);
+    return deliver(f.log, host, bytes);
 }
 
-// A link test ends in a round trip; whatever arrived before its answer was sent before it.
 bool roundTrip(Fixture &f, Host &host, QByteArray &before)
 {
-    if (!deliver(f, host, "[RS2_CONN_TEST]"))
-        return false;
-    const QByteArray alive = "[RS2_CONN_ALIVE]";
-    if (!QTest::qWaitFor([&] { return host.received.endsWith(alive); }, 5000))
-        return false;
-    before = host.take();
-    before.chop(alive.size());
-    return true;
+    return roundTrip(f.log, host, before);
 }
 
 QByteArray banner()
