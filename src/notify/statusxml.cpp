@@ -70,10 +70,9 @@ QString exportDirectory(const QString &setting, const QString &programDir)
 #ifndef Q_OS_WIN
     if (setting == u"C:\\"_s)
         return QDir(programDir).filePath(u"VXLXML"_s);
-#else
-    Q_UNUSED(programDir);
 #endif
-    return setting;
+    // A relative directory is the program directory's, as the database file is.
+    return QDir(programDir).filePath(setting);
 }
 
 QString exportPath(const QString &directory, const QString &fileName)

@@ -16,8 +16,9 @@ QString statusXmlContent(const QString &order, const QString &kind, const QStrin
 // leading zeros: kind 12, order 4711 on 8 December at 20:48:06 gives Ludor_12_4711_6126.xml.
 QString statusXmlFileName(const QString &kind, const QString &order, const QDateTime &t);
 
-// The exchange directory of the setting `xVXLUitgaand`. Its default "C:\" means nothing off
-// Windows; there the default is the program directory's "VXLXML".
+// The exchange directory of the setting `xVXLUitgaand`, a relative one in the program
+// directory. Its default "C:\" means nothing off Windows; there the default is the program
+// directory's "VXLXML".
 QString exportDirectory(const QString &setting, const QString &programDir);
 
 // A file in a directory, joined by the platform's separator; a directory that ends in one

@@ -155,6 +155,7 @@ private slots:
         QCOMPARE(exportPath(u"/srv/vxl/"_s, u"a.xml"_s), QDir::toNativeSeparators(u"/srv/vxl/a.xml"_s));
         QCOMPARE(exportPath(u"/srv/vxl"_s, u"a.xml"_s), QDir::toNativeSeparators(u"/srv/vxl/a.xml"_s));
         QCOMPARE(exportDirectory(u"/srv/vxl"_s, u"/opt/korvan"_s), u"/srv/vxl"_s);
+        QCOMPARE(exportDirectory(u"uit"_s, u"/opt/korvan"_s), u"/opt/korvan/uit"_s);
 #ifndef Q_OS_WIN
         QCOMPARE(exportDirectory(u"C:\\"_s, u"/opt/korvan"_s), u"/opt/korvan/VXLXML"_s);
 #endif
