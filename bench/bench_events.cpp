@@ -23,6 +23,7 @@
 #include <QSqlRecord>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -134,8 +135,11 @@ struct GatewaySide
             socket.disconnectFromHost();
             done = true;
         });
+        // Sleeps until the socket has news; the timer only makes sure the end is noticed.
+        QTimer wake;
+        wake.start(100);
         while (!done)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         host.join();
         QCoreApplication::processEvents();
         return t;
