@@ -303,23 +303,6 @@ int main(int argc, char **argv)
         if (std::strcmp(argv[i], "--rounds") == 0)
             rounds = std::max(1, std::atoi(argv[i + 1]));
     QTemporaryDir dir;
-    {
-        Settings s;
-        s.xDatabaseType = u"SQLITE"_s;
-        s.xLoginDatabase = fixture::makeSqliteDatabase(dir.path());
-        bench("SQLite", s, dir.path(), rounds);
-    }
-    QString why;
-    auto cluster = fixture::PostgresCluster::start(&why);
-    if (!cluster) {
-        std::printf("PostgreSQL skipped: %s\n", qPrintable(why));
-        return 0;
-    }
-    Settings s;
-    s.xDatabaseType = u"POSTGRESQL"_s;
-    s.xLoginServer = u"127.0.0.1:"_s + QString::number(cluster->port());
-    s.xLoginSQL = cluster->user();
-    s.xLoginDatabase = cluster->createDatabase();
-    bench("PostgreSQL", s, dir.path(), rounds);
+    fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) { bench(engine, s, dir.path(), rounds); });
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "db/statements.h"
 #include "log/log.h"
 #include "support/dbfixture.h"
+#include "support/dispatchsite.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,29 +20,11 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // One gateway connection to a fresh dispatch database of the engine the test row names.
-struct Db
+struct Db : DispatchSite
 {
-    FixedClock clock { QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16, 250)) };
-    Regional regional;
-    QTemporaryDir dir;
-    Settings settings;
-    Log log { clock, regional };
-    Database database { settings, dir.path(), clock };
-    Statements statements { database };
-    ApplicationErrors errors { log, &database };
-
-    explicit Db(const QString &engine, bool demo = true) { fixture::useFreshDatabase(settings, engine, dir.path(), demo); }
-
-    // A value straight from the database, past the gateway's code.
-    QVariant scalar(const QString &sql)
+    explicit Db(const QString &engine, bool demo = true)
+        : DispatchSite(engine, QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16, 250)), demo)
     {
-        database.ensureOpen();
-        return fixture::scalar(database.connection(), sql);
-    }
-    void run(const QString &sql)
-    {
-        database.ensureOpen();
-        fixture::run(database.connection(), sql);
     }
 };
 

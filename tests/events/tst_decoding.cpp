@@ -15,6 +15,7 @@
 #include "support/dbfixture.h"
 #include "support/testhost.h"
 #include "util/ansicodec.h"
+#include "support/dispatchsite.h"
 #include "handlers.h"
 
 #include <QDir>
@@ -30,26 +31,17 @@ const QString Local = u"127.0.0.1"_s;
 
 // The link as the gateway wires it, with the real event handlers and status rows, over a fresh
 // dispatch database.
-struct Link
+struct Link : DispatchSite
 {
-    FixedClock clock { QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)) };
-    Regional regional;
-    QTemporaryDir dir;
-    Settings settings;
-    Log log { clock, regional };
     LinkState link;
-    Database database { settings, dir.path(), clock };
-    Statements statements { database };
-    ApplicationErrors errors { log, &database };
     DatabaseNotifier status { statements, errors };
     LastPosition position;
     VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
     InboundDispatcher dispatcher { log, link, settings, errors, events, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
 
-    explicit Link(const QString &engine)
+    explicit Link(const QString &engine) : DispatchSite(engine, QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)))
     {
-        fixture::useFreshDatabase(settings, engine, dir.path());
         database.open();
         log.setLogDir(dir.path());
     }
@@ -69,18 +61,6 @@ struct Link
             QVERIFY2(names.contains(flag), qPrintable(flag));
             settings.*names.value(flag) = on;
         }
-    }
-    QStringList rows(const QString &sql)
-    {
-        database.ensureOpen();
-        return fixture::rows(database.connection(), sql);
-    }
-    QStringList texts(qsizetype from = 0) const
-    {
-        QStringList out;
-        for (qsizetype i = from; i < log.lines().size(); ++i)
-            out.append(log.lines()[i].mid(15));
-        return out;
     }
 };
 
@@ -251,15 +231,14 @@ private slots:
         QFETCH(QStringList, rows);
 
         Link f(engine);
-        for (const QString &sql : setup)
-            fixture::run(f.database.connection(), sql);
+        f.run(setup);
         f.apply(flags);
         f.server.start(0);
         TestHost host(f.server.port());
         QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
         host.take();
         const QString seen = u"SELECT COUNT(*) FROM Statusmeldingen"_s;
-        const int before = fixture::scalar(f.database.connection(), seen).toInt();
+        const int before = f.scalar(seen).toInt();
         const qsizetype from = f.log.lines().size();
 
         QVERIFY(deliver(f.log, host, message));
@@ -322,7 +301,7 @@ private slots:
             } else if (line.startsWith(u"set "_s)) {
                 f.apply(line.mid(4));
             } else if (line.startsWith(u"exec "_s)) {
-                fixture::run(f.database.connection(), line.mid(5));
+                f.run(line.mid(5));
             } else if (line.startsWith(u"sql "_s)) {
                 const qsizetype arrow = line.indexOf(u" => "_s);
                 QVERIFY2(arrow > 0, where);

@@ -10,6 +10,8 @@
 #include <QTcpServer>
 #include <QUuid>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace fixture {
@@ -213,6 +215,26 @@ void useFreshDatabase(Settings &settings, const QString &engine, const QString &
         settings.xLoginSQL = theCluster->user();
         settings.xLoginDatabase = theCluster->createDatabase(demo);
     }
+}
+
+void eachEngine(const QString &dir, const std::function<void(const char *engine, Settings &settings)> &bench)
+{
+    {
+        Settings s;
+        useFreshDatabase(s, QStringLiteral("sqlite"), dir);
+        bench("SQLite", s);
+    }
+    startCluster();
+    if (!theCluster) {
+        std::printf("PostgreSQL skipped: %s\n", qPrintable(theProblem));
+        return;
+    }
+    {
+        Settings s;
+        useFreshDatabase(s, QStringLiteral("postgresql"), dir);
+        bench("PostgreSQL", s);
+    }
+    stopCluster();
 }
 
 QVariant scalar(QSqlDatabase db, const QString &sql)

@@ -71,6 +71,10 @@ bool engineAvailable(const QString &engine);
 // `dir` is where a SQLite file goes.
 void useFreshDatabase(Settings &settings, const QString &engine, const QString &dir, bool demo = true);
 
+// For the benchmarks: runs `bench` with settings for a fresh demo database on SQLite, then on a
+// PostgreSQL cluster of its own; says so when PostgreSQL cannot run here.
+void eachEngine(const QString &dir, const std::function<void(const char *engine, Settings &settings)> &bench);
+
 // Straight access to the database of a connection, past the gateway's code.
 QVariant scalar(QSqlDatabase db, const QString &sql);
 void run(QSqlDatabase db, const QString &sql);
