@@ -12,11 +12,11 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
-#include "support/dbfixture.h"
-#include "support/testhost.h"
-#include "util/ansicodec.h"
-#include "support/dispatchsite.h"
 #include "handlers.h"
+#include "support/dbfixture.h"
+#include "support/dispatchsite.h"
+#include "support/sessions.h"
+#include "support/testhost.h"
 
 #include <QDir>
 #include <QFile>
@@ -266,15 +266,7 @@ private slots:
     // line ending in text, "set Flag" a setting switched on, "exec SQL" a change made by the
     // dispatch workstations, "sql QUERY => rows" what the query returns then, its rows joined
     // by ";" and its values by "|".
-    void sessions_data()
-    {
-        QTest::addColumn<QString>("path");
-        const QDir dir(QStringLiteral(KORVAN_TEST_DATA "/events"));
-        const QStringList names = dir.entryList({ u"*.rs2"_s }, QDir::Files, QDir::Name);
-        QVERIFY(!names.isEmpty());
-        for (const QString &name : names)
-            QTest::newRow(qPrintable(name)) << dir.filePath(name);
-    }
+    void sessions_data() { sessionFiles(QStringLiteral(KORVAN_TEST_DATA "/events")); }
     void sessions()
     {
         QFETCH(QString, path);
