@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -101,23 +102,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    {
-        Settings s;
-        s.xDatabaseType = u"SQLITE"_s;
-        s.xLoginDatabase = fixture::makeSqliteDatabase(dir.path());
-        run("SQLite", s, dir.path(), 20000, 2000);
-    }
-    QString why;
-    auto cluster = fixture::PostgresCluster::start(&why);
-    if (!cluster) {
-        std::printf("PostgreSQL skipped: %s\n", qPrintable(why));
-        return 0;
-    }
-    Settings s;
-    s.xDatabaseType = u"POSTGRESQL"_s;
-    s.xLoginServer = u"127.0.0.1:"_s + QString::number(cluster->port());
-    s.xLoginSQL = cluster->user();
-    s.xLoginDatabase = cluster->createDatabase();
-    run("PostgreSQL", s, dir.path(), 5000, 2000);
+    fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) {
+        const bool sqlite = std::strcmp(engine, "SQLite") == 0;
+        run(engine, s, dir.path(), sqlite ? 20000 : 5000, 2000);
+    });
     return 0;
 }

@@ -1,24 +1,35 @@
-// Arbitrary reads through the real InboundDispatcher, with a connection that records what is
-// written and no socket. Input layout:
+// Arbitrary reads through the real InboundDispatcher and the real vehicle-event handlers over a
+// SQLite dispatch database, with a connection that records what is written and no socket.
+// Input layout:
 //   byte 0      bits 0-1: number of reads - 1; bit 2: Loosmelden on; bit 3: log checkpoints
-//               succeed (else they fail, as on a full disk); bits 4-7 all set: the last read,
-//               unless it holds both "[" and "]", is repeated until it alone overflows the
-//               receive buffer (with both it would only make thousands of messages, all alike)
+//               succeed (else they fail, as on a full disk); bit 4: MapPointOK on; bits 4-7 all
+//               set: the last read, unless it holds both "[" and "]", is repeated until it alone
+//               overflows the receive buffer (with both it would only make thousands of
+//               messages, all alike)
 //   bytes 1..   one per further read: where it starts, as a fraction 0..255 of the rest
 //   rest        what the host sends, in the link's code page
-// Each input gets its own objects, so nothing (the log least of all) grows across inputs.
+// Each input gets its own objects, so nothing (the log least of all) grows across inputs; only
+// the database is shared, and its rows grow.
 #include "check.h"
 
 #include "app/applicationerrors.h"
 #include "config/settings.h"
+#include "db/database.h"
+#include "db/sqlscript.h"
+#include "db/statements.h"
+#include "events/eventtable.h"
 #include "link/fields.h"
 #include "link/framing.h"
 #include "link/inbound.h"
 #include "link/inboundtable.h"
 #include "link/linkstate.h"
 #include "log/log.h"
+#include "notify/notifiers.h"
 #include "util/ansicodec.h"
 
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -52,6 +63,53 @@ QString unwritableLogDir()
     return opened ? file.fileName() + QStringLiteral("/log") : QStringLiteral("/dev/null/log");
 }
 
+// Every error that reaches the application-wide handler, in order.
+class RecordingErrors : public ApplicationErrors
+{
+public:
+    using ApplicationErrors::ApplicationErrors;
+    void handle(const std::exception &e) override
+    {
+        texts.append(errorText(e));
+        ApplicationErrors::handle(e);
+    }
+    QStringList texts;
+};
+
+// The dispatch database all inputs share: the schema and the demo data in a SQLite file.
+struct SharedDatabase
+{
+    QTemporaryDir dir;
+    Settings settings;
+    FixedClock clock { QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)) };
+    Database database { settings, dir.path(), clock };
+    Statements statements { database };
+
+    SharedDatabase()
+    {
+        const QString path = dir.filePath(QStringLiteral("dispatch.sqlite"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("setup"));
+            db.setDatabaseName(path);
+            FUZZ_CHECK(db.open());
+            runSqlScript(db, QStringLiteral(KORVAN_SCHEMA_DIR "/sqlite.sql"));
+            runSqlScript(db, QStringLiteral(KORVAN_SCHEMA_DIR "/demo.sql"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+        settings.xDatabaseType = QStringLiteral("SQLITE");
+        settings.xLoginDatabase = path;
+        database.open();
+        // Nothing here has to survive a power cut; without the syncs an input runs several times faster.
+        QSqlQuery(database.connection()).exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    }
+};
+
+SharedDatabase &sharedDatabase()
+{
+    static SharedDatabase shared;
+    return shared;
+}
+
 bool isBlank(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 32; });
@@ -59,9 +117,33 @@ bool isBlank(QStringView text)
 
 const QString DelritMarker = QStringLiteral("[RS2_GRO_DELRIT,");
 
-// What the dispatcher should write for one message when no further work fails, from the table
-// alone. The delete order after an unloading report is given by its start only.
-void expectReplies(const QString &message, bool loosmelden, QStringList &out)
+// The failures for a field the work reads and a message lacks, in the order they were reported.
+struct MissingFields
+{
+    QStringList texts;
+    qsizetype next = 0;
+
+    // Whether the next such failure belongs to this message; it must name a field it lacks.
+    bool take(const QString &message, qsizetype fieldCount)
+    {
+        if (next >= texts.size())
+            return false;
+        const QString &text = texts[next];
+        const QString tail = QStringLiteral(" ontbreekt in ") + message;
+        if (!text.endsWith(tail))
+            return false;
+        bool ok = false;
+        const qsizetype field = text.mid(5, text.size() - tail.size() - 5).toLongLong(&ok);
+        FUZZ_CHECK(ok && field >= fieldCount);
+        ++next;
+        return true;
+    }
+};
+
+// What the dispatcher should write for one message when no further work fails but for missing
+// fields, from the table alone. The delete order after an unloading report is given by its
+// start only.
+void expectReplies(const QString &message, bool loosmelden, MissingFields &missing, QStringList &out)
 {
     const auto table = inboundTable();
     const quint64 mask = matchingRows(message);
@@ -76,7 +158,8 @@ void expectReplies(const QString &message, bool loosmelden, QStringList &out)
             reply = loosmelden ? DelritMarker : QString();
             continue;
         case RowWork::RefusalByField1:
-            if (fields.size() < 2)
+        case RowWork::VehicleEvent:
+            if (missing.take(message, fields.size()))
                 return; // the missing field ends the message unanswered
             break;
         default:
@@ -96,7 +179,7 @@ struct Expected
 };
 
 // The receive buffer kept independently of the dispatcher, from cutMessage alone.
-Expected expectedFor(const QStringList &reads, bool loosmelden)
+Expected expectedFor(const QStringList &reads, bool loosmelden, MissingFields &missing)
 {
     Expected expected;
     QString buffer;
@@ -107,7 +190,7 @@ Expected expectedFor(const QStringList &reads, bool loosmelden)
             expected.lastMessage = buffer.mid(pos + cut->begin, cut->length);
             expected.dispatched = true;
             pos += cut->consumed;
-            expectReplies(expected.lastMessage, loosmelden, expected.writes);
+            expectReplies(expected.lastMessage, loosmelden, missing, expected.writes);
         }
         buffer.remove(0, pos);
         if (buffer.size() > MaxReceiveBuffer)
@@ -118,8 +201,10 @@ Expected expectedFor(const QStringList &reads, bool loosmelden)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    // The SQL driver is a plugin, found through the application.
+    new QCoreApplication(*argc, *argv);
     // Every log line converts the clock to local time; without TZ glibc stats /etc/localtime for
     // each one, a quarter of the run. The clock is fixed, so the zone changes nothing checked.
     if (!qEnvironmentVariableIsSet("TZ"))
@@ -136,6 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool loosmelden = control & 4;
     const bool checkpointsSucceed = control & 8;
     const bool flood = (control & 0xF0) == 0xF0;
+    const bool mapPoint = control & 0x10;
     const size_t headerSize = std::min(size, readCount);
 
     const QString text = AnsiCodec::instance().decode(
@@ -159,8 +245,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     LinkState link;
     Settings settings;
     settings.Loosmelden = loosmelden;
-    ApplicationErrors errors(log);
-    InboundWork work;
+    settings.MapPointOK = mapPoint;
+    SharedDatabase &shared = sharedDatabase();
+    RecordingErrors errors(log, &shared.database);
+    DatabaseNotifier status(shared.statements, errors);
+    LastPosition position;
+    VehicleEvents work({ shared.statements, log, status, errors, settings, clock, position });
     InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
     RecordingConnection connection;
 
@@ -176,7 +266,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &written : connection.writes)
         FUZZ_CHECK(!isBlank(written) && written.startsWith(u'[') && written.endsWith(u']'));
 
-    const Expected expected = expectedFor(reads, loosmelden);
+    MissingFields missing;
+    for (const QString &text : errors.texts)
+        if (text.startsWith(QStringLiteral("Veld ")))
+            missing.texts.append(text);
+    const Expected expected = expectedFor(reads, loosmelden, missing);
+    FUZZ_CHECK(missing.next == missing.texts.size());
     FUZZ_CHECK(connection.writes.size() == expected.writes.size());
     for (qsizetype i = 0; i < expected.writes.size(); ++i) {
         if (expected.writes[i] == DelritMarker)

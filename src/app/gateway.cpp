@@ -19,15 +19,15 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
     , m_errors(m_log, &m_database)
     , m_status(m_statements, m_errors)
     , m_udp(m_settings, m_errors)
-    , m_dispatcher(m_log, m_link, m_settings, m_errors, m_inbound, clock, regional)
+    , m_export(m_settings, clock, regional, programDir)
+    , m_events({ m_statements, m_log, m_status, m_errors, m_settings, clock, m_position })
+    , m_dispatcher(m_log, m_link, m_settings, m_errors, m_events, clock, regional)
     , m_server(m_log, m_link, m_settings, m_status, m_errors, m_dispatcher, regional)
     , m_tick({ m_settings, m_closing, m_queue, m_server, m_link, m_database, m_log, m_status, m_udp, m_errors, clock, regional })
     , m_output(m_statements, m_queue, m_log, m_settings, regional)
     , m_poller({ m_statements, m_output, m_log, m_status, m_link, clock })
     , m_polling({ m_settings, m_statements, m_queue, m_log, m_status, m_udp, m_server, clock, regional })
 {
-    m_inbound.target = &m_noInboundWork;
-
     auto every = [this](QTimer &timer, int ms, void (Gateway::*tick)()) {
         timer.setInterval(ms);
         connect(&timer, &QTimer::timeout, this, tick);
@@ -45,11 +45,6 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
 Gateway::~Gateway()
 {
     m_server.stop();
-}
-
-void Gateway::setInboundWork(InboundWork *work)
-{
-    m_inbound.target = work ? work : &m_noInboundWork;
 }
 
 void Gateway::create()

@@ -5,12 +5,14 @@
 #include "config/settings.h"
 #include "db/database.h"
 #include "db/statements.h"
+#include "events/eventtable.h"
 #include "link/hostserver.h"
 #include "link/inbound.h"
 #include "link/linkstate.h"
 #include "link/outqueue.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "output/output.h"
 #include "output/poller.h"
 #include "output/polling.h"
@@ -61,7 +63,6 @@ public:
     bool Button3Click(const std::function<void()> &opened = {});
     void Button6Click(); // the queue-full warning test
 
-    void setInboundWork(InboundWork *work);
 
     const QString &programDir() const { return m_programDir; }
     Settings &settings() { return m_settings; }
@@ -76,6 +77,9 @@ public:
     UdpNotifier &udp() { return m_udp; }
     Output &output() { return m_output; }
     Polling &polling() { return m_polling; }
+    StatusExport &statusExport() { return m_export; }
+    // `LastLatitude` and `LastLongitude`.
+    const LastPosition &lastPosition() const { return m_position; }
     ApplicationErrors &errors() { return m_errors; }
     bool closing() const { return m_closing; }
 
@@ -90,17 +94,6 @@ signals:
 
 private:
     void reportConfigProblem(const QString &path);
-
-    // Forwards to whatever inbound work is set, so the dispatcher can hold a reference.
-    class InboundRelay : public InboundWork
-    {
-    public:
-        InboundWork *target = nullptr;
-        void positionReport(const InboundMessage &m) override { target->positionReport(m); }
-        void vehicleEvent(const InboundMessage &m) override { target->vehicleEvent(m); }
-        void unloading(const QString &v, const QString &r) override { target->unloading(v, r); }
-        void refusal(const QString &v) override { target->refusal(v); }
-    };
 
     QString m_programDir;
     const Clock &m_clock;
@@ -120,8 +113,9 @@ private:
     ApplicationErrors m_errors;
     DatabaseNotifier m_status;
     UdpNotifier m_udp;
-    InboundWork m_noInboundWork;
-    InboundRelay m_inbound;
+    LastPosition m_position;
+    StatusExport m_export;
+    VehicleEvents m_events;
     InboundDispatcher m_dispatcher;
     HostServer m_server;
     QueueTick m_tick;

@@ -12,3 +12,20 @@ public:
 private:
     bool m_lost;
 };
+
+// Whether an error means the database connection is gone: the driver says so, or the text
+// carries the network marker "[DBNETLIB]" in any letter case.
+inline bool isConnectionLost(const std::exception &e)
+{
+    if (const auto *db = dynamic_cast<const DatabaseError *>(&e); db && db->connectionLost())
+        return true;
+    return errorText(e).toUpper().contains(QStringLiteral("[DBNETLIB]"));
+}
+
+// For handlers that catch their own errors: a lost connection is not theirs to keep. Call it
+// inside the catch block; it rethrows the error being handled.
+inline void rethrowIfConnectionLost(const std::exception &e)
+{
+    if (isConnectionLost(e))
+        throw;
+}

@@ -57,6 +57,8 @@ public:
     void ADOBerichtenInkomend(const ColumnValues &values) { insert(QLatin1StringView("berichtenbox"), values); }
     void ADOMeldingen(const ColumnValues &values) { insert(QLatin1StringView("Statusmeldingen"), values); }
     void ADORIT(const ColumnValues &values) { insert(QLatin1StringView("planning"), values); }
+    // The new ritstaat of a shift start, appended through `ADOLSNDIENST`.
+    void appendRitstaat(const ColumnValues &values) { insert(QLatin1StringView("ritstaten"), values); }
 
     // Edits of a row found by a look-up, by its key.
     void updatePlanning(int ride, const ColumnValues &values);
@@ -64,6 +66,7 @@ public:
     void updateBerichtenbox(int message, const ColumnValues &values);
 
     // The statements of `ADOCommand`.
+    // `tra_gebruiker` is the setting `Gebruikersnummer`, which must be a whole number.
     void insertTransactie(int user, int ritstaat, int ride, int vehicle, int driver, int code, const QString &remark);
     void setRitstaatActie(int ritstaat, QChar letter); // "B" or "K"
     void setRitstaatUnloaded(int ritstaat);            // "L", only off a route

@@ -29,6 +29,13 @@ QString characters(const QString &message, int from, int count)
 
 } // namespace
 
+const QString &InboundMessage::field(qsizetype i) const
+{
+    if (i < 0 || i >= fields.size())
+        throw KorvanError(u"Veld "_s + QString::number(i) + u" ontbreekt in "_s + text);
+    return fields[i];
+}
+
 InboundDispatcher::InboundDispatcher(Log &log, LinkState &link, const Settings &settings, ErrorHandler &errors,
                                      InboundWork &work, const Clock &clock, const Regional &regional,
                                      QObject *parent)
@@ -122,12 +129,12 @@ bool InboundDispatcher::runRows(HostConnection &connection, const InboundMessage
                 m_log.resetTo(message.text);
                 break;
             case RowWork::RefusalByCharacters:
-                m_work.refusal(characters(message.text, 18, 4));
+                // The four characters after the prefix's comma: 17 to 20 after "[RS2_NOTRANSFER",
+                // 18 to 21 after the two prefixes one character longer.
+                m_work.refusal(characters(message.text, int(row.prefix.size()) + 2, 4));
                 break;
             case RowWork::RefusalByField1:
-                if (message.fields.size() < 2)
-                    throw KorvanError(u"Veld 1 ontbreekt in "_s + message.text);
-                m_work.refusal(message.fields[1]);
+                m_work.refusal(message.field(1));
                 break;
             }
         }

@@ -30,6 +30,10 @@ struct InboundMessage
     QString text;
     QStringList fields;
     QString address;
+
+    // Field i. A field that the work reads and the message lacks ends the message as a
+    // failure: throws KorvanError, so no reply is sent.
+    const QString &field(qsizetype i) const;
 };
 
 // The work some rows hand on to the vehicle-event, position and refusal handlers. An

@@ -13,7 +13,7 @@ enum class RowWork {
     LogReset,
     Unloading,
     RefusalByField1,     // vehicle identity in field 1
-    RefusalByCharacters, // vehicle identity in characters 18 to 21 of the message
+    RefusalByCharacters, // vehicle identity in the four characters after the prefix and its comma
 };
 
 struct InboundRow

@@ -7,6 +7,7 @@
 #include "db/statements.h"
 #include "log/log.h"
 #include "support/dbfixture.h"
+#include "support/dispatchsite.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,49 +19,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-std::unique_ptr<fixture::PostgresCluster> cluster;
-QString clusterProblem;
-
 // One gateway connection to a fresh dispatch database of the engine the test row names.
-struct Db
+struct Db : DispatchSite
 {
-    FixedClock clock { QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16, 250)) };
-    Regional regional;
-    QTemporaryDir dir;
-    Settings settings;
-    Log log { clock, regional };
-    Database database { settings, dir.path(), clock };
-    Statements statements { database };
-    ApplicationErrors errors { log, &database };
-
     explicit Db(const QString &engine, bool demo = true)
+        : DispatchSite(engine, QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16, 250)), demo)
     {
-        if (engine == "sqlite"_L1) {
-            settings.xDatabaseType = u"SQLITE"_s;
-            settings.xLoginDatabase = QFileInfo(fixture::makeSqliteDatabase(dir.path(), demo)).fileName();
-        } else {
-            settings.xDatabaseType = u"POSTGRESQL"_s;
-            settings.xLoginServer = u"127.0.0.1:"_s + QString::number(cluster->port());
-            settings.xLoginSQL = cluster->user();
-            settings.xLoginDatabase = cluster->createDatabase(demo);
-        }
-    }
-
-    // A value straight from the database, past the gateway's code.
-    QVariant scalar(const QString &sql)
-    {
-        database.ensureOpen();
-        QSqlQuery q(database.connection());
-        if (!q.exec(sql) || !q.next())
-            return u"<no row: %1>"_s.arg(q.lastError().text());
-        return q.value(0);
-    }
-    void run(const QString &sql)
-    {
-        database.ensureOpen();
-        QSqlQuery q(database.connection());
-        if (!q.exec(sql))
-            qFatal("%s", qPrintable(q.lastError().text()));
     }
 };
 
@@ -70,31 +34,15 @@ class TestDatabase : public QObject
 {
     Q_OBJECT
 
-    static void engines()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::newRow("sqlite") << u"sqlite"_s;
-        QTest::newRow("postgresql") << u"postgresql"_s;
-    }
-
-    // Skips a PostgreSQL row when no server can run here, except in CI, where it fails.
-    static bool available(const QString &engine)
-    {
-        return engine != "postgresql"_L1 || cluster;
-    }
+    static void engines() { fixture::engineColumn(); }
 
 #define ENGINE()                                                                                                       \
-    QFETCH(QString, engine);                                                                                           \
-    if (!available(engine)) {                                                                                          \
-        if (fixture::postgresRequired())                                                                               \
-            QFAIL(qPrintable(clusterProblem));                                                                         \
-        QSKIP(qPrintable(clusterProblem));                                                                             \
-    }                                                                                                                  \
+    FIXTURE_ENGINE();                                                                                                  \
     Db f(engine)
 
 private slots:
-    void initTestCase() { cluster = fixture::PostgresCluster::start(&clusterProblem); }
-    void cleanupTestCase() { cluster.reset(); }
+    void initTestCase() { fixture::startCluster(); }
+    void cleanupTestCase() { fixture::stopCluster(); }
 
     void vehicleLookups_data() { engines(); }
     void vehicleLookups()
@@ -411,10 +359,10 @@ private slots:
     void lostConnection()
     {
         QFETCH(QString, driver);
-        if (!cluster) {
+        if (!fixture::cluster()) {
             if (fixture::postgresRequired())
-                QFAIL(qPrintable(clusterProblem));
-            QSKIP(qPrintable(clusterProblem));
+                QFAIL(qPrintable(fixture::clusterProblem()));
+            QSKIP(qPrintable(fixture::clusterProblem()));
         }
         Db f(u"postgresql"_s);
         if (driver == "QODBC"_L1) {
@@ -424,7 +372,7 @@ private slots:
         QVERIFY(f.statements.ADOWagens(u"356000000000012"_s));
         QVERIFY(f.database.isOpen());
 
-        QVERIFY(cluster->stopServer());
+        QVERIFY(fixture::cluster()->stopServer());
         bool lost = false;
         try {
             f.statements.ADOWagens(u"356000000000012"_s);
@@ -432,7 +380,7 @@ private slots:
             lost = e.connectionLost();
             f.errors.handle(e);
         }
-        QVERIFY(cluster->startServer());
+        QVERIFY(fixture::cluster()->startServer());
         QVERIFY(lost);
         QVERIFY(!f.database.isOpen());
         QVERIFY(!f.log.lines().isEmpty() && f.log.lines().constFirst().contains(u"M-> "_s));

@@ -8,6 +8,7 @@
 #include "link/inboundtable.h"
 #include "link/linkstate.h"
 #include "log/log.h"
+#include "support/sessions.h"
 #include "util/ansicodec.h"
 #include "util/errors.h"
 
@@ -168,15 +169,7 @@ private slots:
     // Recorded sessions: "> " lines are what one read receives, "< " lines what the gateway
     // writes back, in order; "? text" expects a log line that ends with text; "= text" (or a
     // lone "=") is what the receive buffer holds then.
-    void sessions_data()
-    {
-        QTest::addColumn<QString>("path");
-        const QDir dir(QStringLiteral(KORVAN_TEST_DATA));
-        const QStringList names = dir.entryList({ QStringLiteral("*.rs2") }, QDir::Files, QDir::Name);
-        QVERIFY(!names.isEmpty());
-        for (const QString &name : names)
-            QTest::newRow(qPrintable(name)) << dir.filePath(name);
-    }
+    void sessions_data() { sessionFiles(QStringLiteral(KORVAN_TEST_DATA)); }
     void sessions()
     {
         QFETCH(QString, path);

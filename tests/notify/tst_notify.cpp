@@ -10,6 +10,7 @@
 #include "notify/datagram.h"
 #include "notify/notifiers.h"
 #include "support/dbfixture.h"
+#include "support/dispatchsite.h"
 #include "util/korvanfunctions.h"
 
 #include <QNetworkDatagram>
@@ -25,37 +26,15 @@ namespace {
 
 const QDateTime Evening(QDate(2026, 12, 8), QTime(20, 48, 16));
 
-struct Site
+struct Site : DispatchSite
 {
-    FixedClock clock { Evening };
-    Regional regional;
-    QTemporaryDir dir;
-    Settings settings;
-    Log log { clock, regional };
-    Database database { settings, dir.path(), clock };
-    Statements statements { database };
-    ApplicationErrors errors { log, &database };
     DatabaseNotifier status { statements, errors };
 
-    Site()
-    {
-        settings.xDatabaseType = u"SQLITE"_s;
-        settings.xLoginDatabase = fixture::makeSqliteDatabase(dir.path());
-    }
+    Site() : DispatchSite(u"sqlite"_s, Evening) {}
 
     QStringList rows(const QString &columns)
     {
-        database.ensureOpen();
-        QSqlQuery q(database.connection());
-        q.exec(u"SELECT "_s + columns + u" FROM Statusmeldingen ORDER BY mel_id"_s);
-        QStringList out;
-        while (q.next()) {
-            QStringList values;
-            for (int i = 0; i < q.record().count(); ++i)
-                values << q.value(i).toString();
-            out << values.join(u'|');
-        }
-        return out;
+        return DispatchSite::rows(u"SELECT "_s + columns + u" FROM Statusmeldingen ORDER BY mel_id"_s);
     }
 };
 

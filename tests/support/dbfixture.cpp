@@ -1,11 +1,16 @@
 #include "dbfixture.h"
 
+#include "config/settings.h"
 #include "db/sqlscript.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlRecord>
+#include <QTest>
 #include <QTcpServer>
 #include <QUuid>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -160,6 +165,106 @@ QString PostgresCluster::createDatabase(bool demo)
     QSqlDatabase::removeDatabase(admin);
     withConnection(QStringLiteral("QPSQL"), setup(name), demo, QStringLiteral("postgresql.sql"));
     return name;
+}
+
+namespace {
+std::unique_ptr<PostgresCluster> theCluster;
+QString theProblem;
+} // namespace
+
+void startCluster()
+{
+    theCluster = PostgresCluster::start(&theProblem);
+}
+
+void stopCluster()
+{
+    theCluster.reset();
+}
+
+PostgresCluster *cluster()
+{
+    return theCluster.get();
+}
+
+const QString &clusterProblem()
+{
+    return theProblem;
+}
+
+void engineColumn()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+}
+
+bool engineAvailable(const QString &engine)
+{
+    return engine != QLatin1String("postgresql") || theCluster;
+}
+
+void useFreshDatabase(Settings &settings, const QString &engine, const QString &dir, bool demo)
+{
+    if (engine == QLatin1String("sqlite")) {
+        settings.xDatabaseType = QStringLiteral("SQLITE");
+        settings.xLoginDatabase = QFileInfo(makeSqliteDatabase(dir, demo)).fileName();
+    } else {
+        settings.xDatabaseType = QStringLiteral("POSTGRESQL");
+        settings.xLoginServer = QStringLiteral("127.0.0.1:") + QString::number(theCluster->port());
+        settings.xLoginSQL = theCluster->user();
+        settings.xLoginDatabase = theCluster->createDatabase(demo);
+    }
+}
+
+void eachEngine(const QString &dir, const std::function<void(const char *engine, Settings &settings)> &bench)
+{
+    {
+        Settings s;
+        useFreshDatabase(s, QStringLiteral("sqlite"), dir);
+        bench("SQLite", s);
+    }
+    startCluster();
+    if (!theCluster) {
+        std::printf("PostgreSQL skipped: %s\n", qPrintable(theProblem));
+        return;
+    }
+    {
+        Settings s;
+        useFreshDatabase(s, QStringLiteral("postgresql"), dir);
+        bench("PostgreSQL", s);
+    }
+    stopCluster();
+}
+
+QVariant scalar(QSqlDatabase db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql) || !q.next())
+        return QStringLiteral("<no row: %1>").arg(q.lastError().text());
+    return q.value(0);
+}
+
+void run(QSqlDatabase db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        qFatal("fixture: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+}
+
+QStringList rows(QSqlDatabase db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        qFatal("fixture: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    QStringList out;
+    while (q.next()) {
+        QStringList values;
+        for (int i = 0; i < q.record().count(); ++i)
+            values << q.value(i).toString();
+        out << values.join(u'|');
+    }
+    return out;
 }
 
 } // namespace fixture

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+struct Settings;
+
 // Fixtures for database tests: a SQLite file made from the schema, and a throwaway PostgreSQL
 // cluster in a temporary directory on a free loopback port.
 namespace fixture {
@@ -52,4 +54,40 @@ private:
 // Whether tests that need PostgreSQL must run: in CI they fail instead of skipping.
 bool postgresRequired();
 
+// The one PostgreSQL cluster of a test executable: started in initTestCase, stopped in
+// cleanupTestCase. Null, with the reason in clusterProblem(), where no server can run.
+void startCluster();
+void stopCluster();
+PostgresCluster *cluster();
+const QString &clusterProblem();
+
+// The column "engine" of a data table: a row for SQLite and one for PostgreSQL.
+void engineColumn();
+// Whether the engine can run here; a PostgreSQL row is skipped without a server, except in
+// CI, where the caller must fail it.
+bool engineAvailable(const QString &engine);
+
+// Settings that reach a fresh dispatch database of the engine, with the demo data when asked.
+// `dir` is where a SQLite file goes.
+void useFreshDatabase(Settings &settings, const QString &engine, const QString &dir, bool demo = true);
+
+// For the benchmarks: runs `bench` with settings for a fresh demo database on SQLite, then on a
+// PostgreSQL cluster of its own; says so when PostgreSQL cannot run here.
+void eachEngine(const QString &dir, const std::function<void(const char *engine, Settings &settings)> &bench);
+
+// Straight access to the database of a connection, past the gateway's code.
+QVariant scalar(QSqlDatabase db, const QString &sql);
+void run(QSqlDatabase db, const QString &sql);
+// Every row of a query, its values joined by "|".
+QStringList rows(QSqlDatabase db, const QString &sql);
+
 } // namespace fixture
+
+// In a test function with the column "engine": skips or fails a row whose engine cannot run.
+#define FIXTURE_ENGINE()                                                                                               \
+    QFETCH(QString, engine);                                                                                           \
+    if (!fixture::engineAvailable(engine)) {                                                                           \
+        if (fixture::postgresRequired())                                                                               \
+            QFAIL(qPrintable(fixture::clusterProblem()));                                                              \
+        QSKIP(qPrintable(fixture::clusterProblem()));                                                                  \
+    }

@@ -1,0 +1,315 @@
+// Vehicle events end to end: a host thread on loopback sends OD1/SD1 pairs (with positions) for
+// 200 vehicles, each message as soon as the previous one is acknowledged, to the gateway's
+// listener, dispatcher and event handlers, on SQLite and on a throwaway PostgreSQL server.
+// Beside it, in the same run, the same SQL statements through plain QtSql, no gateway code.
+// Reports events per second, the median and 99th percentile from send to "[RS2_EV_ACK]", and
+// the cost per event of both sides, and the link's floor: an event that needs no SQL.
+// Usage: bench_events [--rounds N] (default 5: 2000 events)
+#include "app/applicationerrors.h"
+#include "config/settings.h"
+#include "db/database.h"
+#include "db/statements.h"
+#include "events/eventtable.h"
+#include "link/hostserver.h"
+#include "link/inbound.h"
+#include "link/linkstate.h"
+#include "log/log.h"
+#include "notify/notifiers.h"
+#include "support/dbfixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int Vehicles = 200;
+
+QString imei(int i)
+{
+    return u"357%1"_s.arg(i, 12, 10, QChar(u'0'));
+}
+
+QString pass(int i)
+{
+    return u"P%1"_s.arg(i);
+}
+
+// The host's messages: per round, every vehicle signs on, then every vehicle signs off.
+QList<QByteArray> messages(int rounds)
+{
+    QList<QByteArray> out;
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < Vehicles; ++i)
+            out << u"[RS2_EV,%1,OD1,+%2,0,%3,91437890,8529620]"_s.arg(imei(i)).arg(1200000 + r * 1000).arg(pass(i)).toLatin1();
+        for (int i = 0; i < Vehicles; ++i)
+            out << u"[RS2_EV,%1,SD1,+%2,0,91437890,8529620]"_s.arg(imei(i)).arg(1200500 + r * 1000).toLatin1();
+    }
+    return out;
+}
+
+struct Timing
+{
+    double seconds = 0;
+    double handlers = 0; // seconds inside the event handlers
+    std::vector<double> latencies; // microseconds
+    int acks = 0;
+};
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+// The event handlers with a stopwatch around them: what the gateway's own code and its SQL
+// cost, without the link.
+class TimedEvents : public InboundWork
+{
+public:
+    explicit TimedEvents(InboundWork &events) : m_events(events) {}
+    void vehicleEvent(const InboundMessage &m) override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_events.vehicleEvent(m);
+        nanoseconds += t.nsecsElapsed();
+    }
+    qint64 nanoseconds = 0;
+
+private:
+    InboundWork &m_events;
+};
+
+// The gateway's side, wired as the gateway wires it.
+struct GatewaySide
+{
+    Clock clock;
+    Regional regional;
+    QTemporaryDir logDir;
+    Settings &settings;
+    Log log { clock, regional };
+    LinkState link;
+    Database database;
+    Statements statements { database };
+    ApplicationErrors errors { log, &database };
+    DatabaseNotifier status { statements, errors };
+    LastPosition position;
+    VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
+    TimedEvents timed { events };
+    InboundDispatcher dispatcher { log, link, settings, errors, timed, clock, regional };
+    HostServer server { log, link, settings, status, errors, dispatcher, regional };
+
+    GatewaySide(Settings &s, const QString &dir) : settings(s), database(s, dir, clock)
+    {
+        log.setLogDir(logDir.path());
+        database.open();
+        server.start(0);
+    }
+
+    Timing run(const QList<QByteArray> &sends)
+    {
+        Timing t;
+        t.latencies.reserve(size_t(sends.size()));
+        timed.nanoseconds = 0;
+        std::atomic<bool> done = false;
+        const quint16 port = server.port();
+        std::thread host([&] {
+            QTcpSocket socket;
+            socket.connectToHost(u"127.0.0.1"_s, port);
+            if (!socket.waitForConnected(5000)) {
+                done = true;
+                return;
+            }
+            QByteArray in;
+            while (!in.endsWith(']') && socket.waitForReadyRead(5000))
+                in += socket.readAll(); // the banner
+            QElapsedTimer total;
+            total.start();
+            for (const QByteArray &m : sends) {
+                QElapsedTimer one;
+                one.start();
+                socket.write(m);
+                socket.flush();
+                in.clear();
+                while (!in.contains(']') && socket.waitForReadyRead(5000))
+                    in += socket.readAll();
+                t.latencies.push_back(double(one.nsecsElapsed()) / 1000);
+                if (in == "[RS2_EV_ACK]")
+                    ++t.acks;
+            }
+            t.seconds = double(total.nsecsElapsed()) / 1e9;
+            socket.disconnectFromHost();
+            done = true;
+        });
+        // Sleeps until the socket has news; the timer only makes sure the end is noticed.
+        QTimer wake;
+        wake.start(100);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        host.join();
+        QCoreApplication::processEvents();
+        t.handlers = double(timed.nanoseconds) / 1e9;
+        return t;
+    }
+};
+
+// The same statements, with the same values, through prepared QSqlQuery objects.
+struct DirectSide
+{
+    QSqlDatabase db;
+    QSqlQuery vehicle { db }, driver { db }, pairShift { db }, constants { db }, newShift { db }, message { db },
+        status { db }, gps { db }, openShift { db }, endShift { db };
+
+    explicit DirectSide(QSqlDatabase connection) : db(connection)
+    {
+        auto prepare = [](QSqlQuery &q, const QString &sql) {
+            q.setForwardOnly(true);
+            if (!q.prepare(sql))
+                qFatal("%s", qPrintable(q.lastError().text()));
+        };
+        prepare(vehicle, u"select * from (wagens INNER JOIN BEDRIJVEN ON bdr_id =wag_bdr_id) where wag_imei =?"_s);
+        prepare(driver, u"select * from chauffeurs where chf_pasnummer=? and chf_bdr_id=?"_s);
+        prepare(pairShift, u"select * from ritstaten where lsn_wag_id=? AND lsn_chf_id=? AND lsn_status=0"_s);
+        prepare(constants, u"select * from constanten where con_bdr_id=?"_s);
+        prepare(newShift, u"INSERT INTO ritstaten (lsn_bdr_id, lsn_aanvang, lsn_einde, lsn_status, lsn_actie, lsn_wag_id,"
+                          " lsn_chf_id, lsn_omschrijving, lsn_kilometerstand_aanvang) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+        prepare(message, u"INSERT INTO berichtenbox (bbo_soort, bbo_bdr_id, bbo_wag_id, bbo_code) VALUES (?, ?, ?, ?)"_s);
+        prepare(status, u"INSERT INTO Statusmeldingen (mel_status, mel_opmerking) VALUES (?, ?)"_s);
+        prepare(gps, u"INSERT INTO GPS (GPS_Datum, GPS_Datum_UTC, GPS_IP, GPS_Imei, GPS_Statuscode, GOS_bdr_id, GPS_Latitude,"
+                     " GPS_Longitude) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s);
+        prepare(openShift, u"select * from ritstaten where lsn_wag_id=? AND lsn_status=0"_s);
+        prepare(endShift, u"UPDATE ritstaten SET lsn_einde = ?, lsn_status = ?, lsn_actie = ?, lsn_kilometerstand_einde = ?"
+                          " WHERE lsn_id = ?"_s);
+    }
+
+    static QSqlRecord first(QSqlQuery &q, const QVariantList &values)
+    {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            q.bindValue(int(i), values[i]);
+        if (!q.exec())
+            qFatal("%s", qPrintable(q.lastError().text()));
+        QSqlRecord r;
+        if (q.next())
+            r = q.record();
+        q.finish();
+        return r;
+    }
+    static void exec(QSqlQuery &q, const QVariantList &values)
+    {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            q.bindValue(int(i), values[i]);
+        if (!q.exec())
+            qFatal("%s", qPrintable(q.lastError().text()));
+    }
+    void position(const QString &code, const QString &terminal)
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        exec(gps, { now, now, u""_s, terminal, code, 1, u"52.3901"_s, u"4.8871"_s });
+    }
+
+    double run(int rounds)
+    {
+        QElapsedTimer t;
+        t.start();
+        for (int r = 0; r < rounds; ++r) {
+            for (int i = 0; i < Vehicles; ++i) {
+                const QSqlRecord v = first(vehicle, { imei(i) });
+                const int wag = v.value(u"wag_id"_s).toInt();
+                const QSqlRecord d = first(driver, { pass(i), 1 });
+                const int chf = d.value(u"chf_id"_s).toInt();
+                first(pairShift, { wag, chf });
+                const int hours = first(constants, { 1 }).value(u"con_standaard_uren"_s).toInt();
+                const QDateTime now = QDateTime::currentDateTime();
+                exec(newShift, { 1, now, now.addSecs(hours * 3600), 0, u"B"_s, wag, chf,
+                                 u"TIM-%1-%2-%3"_s.arg(now.toString(u"yyyyMMdd"_s)).arg(wag).arg(chf).left(20), u"12000.0000"_s });
+                exec(message, { 1, 1, wag, u"TIM-003"_s });
+                exec(status, { 999, u"Aanvang dienst Bench Driver"_s });
+                position(u"OD1"_s, imei(i));
+            }
+            for (int i = 0; i < Vehicles; ++i) {
+                const int wag = first(vehicle, { imei(i) }).value(u"wag_id"_s).toInt();
+                const int lsn = first(openShift, { wag }).value(u"lsn_id"_s).toInt();
+                exec(endShift, { QDateTime::currentDateTime(), 1, u"E"_s, u"12005.0000"_s, lsn });
+                exec(status, { 999, u"Einde dienst in wagen 1"_s });
+                position(u"SD1"_s, imei(i));
+            }
+        }
+        return t.nsecsElapsed() / 1e3 / (rounds * Vehicles * 2);
+    }
+};
+
+void addFleet(QSqlDatabase db)
+{
+    for (int i = 0; i < Vehicles; ++i) {
+        fixture::run(db, u"INSERT INTO wagens (wag_ludor, wag_bdr_id, wag_imei) VALUES (%1, 1, '%2')"_s.arg(1000 + i).arg(imei(i)));
+        fixture::run(db, u"INSERT INTO chauffeurs (chf_pasnummer, chf_bdr_id, chf_naam, chf_voornaam) VALUES ('%1', 1, 'Driver', 'Bench')"_s.arg(pass(i)));
+    }
+}
+
+void bench(const char *engine, Settings &settings, const QString &dir, int rounds)
+{
+    settings.MapPointOK = true;
+    GatewaySide gateway(settings, dir);
+    addFleet(gateway.database.connection());
+    DirectSide direct(gateway.database.connection());
+    const QList<QByteArray> sends = messages(rounds);
+
+    // Interleaved, twice, best of each: a slow moment of the machine hits both sides.
+    Timing best;
+    double directBest = 1e300;
+    for (int pass = 0; pass < 2; ++pass) {
+        Timing t = gateway.run(sends);
+        if (t.acks != sends.size())
+            std::printf("%s: only %d of %lld events acknowledged\n", engine, t.acks, qlonglong(sends.size()));
+        if (best.seconds == 0 || t.seconds < best.seconds)
+            best = std::move(t);
+        directBest = std::min(directBest, direct.run(rounds));
+    }
+    // The link's floor: events of a code nobody handles, acknowledged without any SQL.
+    QList<QByteArray> idle;
+    for (qsizetype i = 0; i < sends.size(); ++i)
+        idle << u"[RS2_EV,%1,XXX]"_s.arg(imei(int(i % Vehicles))).toLatin1();
+    const Timing floor = gateway.run(idle);
+
+    const double perEvent = best.seconds * 1e6 / double(sends.size());
+    const double inHandlers = best.handlers * 1e6 / double(sends.size());
+    std::printf("%s: %lld events, %.0f events/s, send to ack median %.0f us, p99 %.0f us\n"
+                "  end to end %.0f us/event (handlers %.0f, link %.0f), same SQL through QtSql %.0f us/event\n"
+                "  end to end / QtSql %.2f, handlers / QtSql %.2f; an event without SQL: %.0f us send to ack (median)\n",
+                engine, qlonglong(sends.size()), double(sends.size()) / best.seconds, percentile(best.latencies, 0.5),
+                percentile(best.latencies, 0.99), perEvent, inHandlers, perEvent - inHandlers, directBest,
+                perEvent / directBest, inHandlers / directBest, percentile(floor.latencies, 0.5));
+    if (gateway.log.lines().filter(u"mislukt"_s).size() > 0)
+        std::printf("  gateway logged failures, e.g. %s\n", qPrintable(gateway.log.lines().filter(u"mislukt"_s).first()));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    int rounds = 5;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+    QTemporaryDir dir;
+    fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) { bench(engine, s, dir.path(), rounds); });
+    return 0;
+}

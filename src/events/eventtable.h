@@ -1,0 +1,18 @@
+#pragma once
+
+#include "eventparts.h"
+#include "link/inbound.h"
+
+// The vehicle link's work: decodes each "[RS2_EV" message through the table of event codes and
+// hands the host's refusals to `WeigeringBericht`. An error that leaves here ends the message
+// without a reply; a field that a code reads and the message lacks is one.
+class VehicleEvents : public InboundWork
+{
+public:
+    explicit VehicleEvents(const EventParts &parts) : m_parts(parts) {}
+    void vehicleEvent(const InboundMessage &message) override;
+    void refusal(const QString &vehicle) override;
+
+private:
+    EventParts m_parts;
+};
