@@ -21,6 +21,7 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
     , m_dispatcher(m_log, m_link, m_settings, m_errors, m_inbound, clock, regional)
     , m_server(m_log, m_link, m_settings, m_status, m_errors, m_dispatcher, regional)
     , m_tick({ m_settings, m_closing, m_queue, m_server, m_link, m_database, m_log, m_status, m_udp, m_errors, clock, regional })
+    , m_update(m_settings, programDir, clock, m_log)
 {
     m_inbound.target = &m_noInboundWork;
 

@@ -11,6 +11,7 @@
 #include "link/outqueue.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "update/updater.h"
 #include "util/clock.h"
 
 #include <QObject>
@@ -81,6 +82,7 @@ public:
     DatabaseNotifier &status() { return m_status; }
     UdpNotifier &udp() { return m_udp; }
     ApplicationErrors &errors() { return m_errors; }
+    UpdateService &update() { return m_update; }
     bool closing() const { return m_closing; }
 
     QTimer &ramQOutTimer() { return m_ramQOutTimer; }
@@ -125,6 +127,7 @@ private:
     InboundDispatcher m_dispatcher;
     HostServer m_server;
     QueueTick m_tick;
+    UpdateService m_update;
     TimerWork m_noTimerWork;
     TimerWork *m_timerWork = &m_noTimerWork;
 

@@ -88,6 +88,9 @@ const std::vector<SettingKey> keys = [] {
         text("NotifyAddress_Text"_L1, &Settings::NotifyAddress, T::Parameters, "Netwerkmeldingen naar adres"_L1,
              "Adres voor de netwerkmeldingen (255.255.255.255: het hele netwerk)"_L1),
         text("NotifyPort_Text"_L1, &Settings::NotifyPort, T::Parameters, "Netwerkmeldingen poort"_L1),
+        text("UpdateURL_Text"_L1, &Settings::UpdateURL, T::Parameters, "Update informatie (URL)"_L1,
+             "Adres van het update informatiebestand"_L1),
+        text("UpdatePage_Text"_L1, &Settings::UpdatePage, T::Parameters, "Update webpagina"_L1),
     };
     return k;
 }();

@@ -80,4 +80,8 @@ struct Settings
 #endif
     QString NotifyAddress = QStringLiteral("255.255.255.255");
     QString NotifyPort = QStringLiteral("54200");
+    // Empty: no update server; the check says so.
+    QString UpdateURL;
+    // The maker's web page, offered when the update information names none.
+    QString UpdatePage;
 };
