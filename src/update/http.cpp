@@ -17,6 +17,8 @@ QNetworkRequest updateRequest(const QUrl &url)
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
+    // A server that stops sending must not leave the check or the download waiting for ever.
+    request.setTransferTimeout(30000);
     return request;
 }
 

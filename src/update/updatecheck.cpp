@@ -39,7 +39,7 @@ QString decodeNotes(const QByteArray &bytes)
         text = AnsiCodec::instance().decode(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    return text;
+    return text.replace(u"\r\n"_s, u"\n"_s);
 }
 
 } // namespace
@@ -130,6 +130,7 @@ void UpdateCheck::infoArrived()
     if (succeeded(*reply)) {
         m_file->close();
         m_result.info = readUpdateInfo(m_file->fileName(), m_setup.section);
+        m_result.informationRead = true;
     } else {
         addNote(failureText(*reply));
     }
@@ -164,4 +165,33 @@ void UpdateCheck::finish()
     m_result.newer = m_result.configured && !m_result.info.version.isEmpty()
                   && compareVersions(m_result.currentVersion, m_result.info.version) < 0;
     emit finished(m_result);
+}
+
+QString checkReport(const UpdateCheckResult &r)
+{
+    if (!r.configured)
+        return UpdateCheck::notConfiguredText() + u'\n';
+    QString out;
+    if (r.newer) {
+        out += u"Nieuwe versie is beschikbaar: "_s + r.info.version + u" (deze versie: "_s + r.currentVersion + u")\n"_s;
+        out += u"Download: "_s + (r.downloadOffered() ? r.info.downloadFileUrl : u"niet aangeboden"_s) + u'\n';
+    } else {
+        out += UpdateCheck::noNewVersionText() + u" (deze versie: "_s + r.currentVersion
+             + (r.info.version.isEmpty() ? QString() : u", aangeboden: "_s + r.info.version) + u")\n"_s;
+    }
+    if (!r.info.updatePageUrl.isEmpty())
+        out += u"Webpagina: "_s + r.info.updatePageUrl + u'\n';
+    if (!r.notes.isEmpty()) {
+        out += u'\n' + r.notes;
+        if (!out.endsWith(u'\n'))
+            out += u'\n';
+    }
+    return out;
+}
+
+int checkExitCode(const UpdateCheckResult &r)
+{
+    if (!r.configured || !r.informationRead)
+        return 2;
+    return r.newer ? 0 : 1;
 }

@@ -28,6 +28,7 @@ UpdateInfo readUpdateInfo(const QString &iniFile, const QString &section);
 struct UpdateCheckResult
 {
     bool configured = true; // false: no update information URL is set
+    bool informationRead = false;
     QString currentVersion;
     UpdateInfo info;        // updatePageUrl already falls back to the configured page
     QString notes;          // the release notes, or why they are missing
@@ -78,3 +79,9 @@ private:
     std::unique_ptr<QTemporaryFile> m_file;
     QNetworkReply *m_reply = nullptr;
 };
+
+// The check's outcome as text, for the command line: what the window or the message would show.
+QString checkReport(const UpdateCheckResult &result);
+// The command line's exit status: 0 a newer version exists, 1 none, 2 no answer (no update
+// server configured, or its information could not be read).
+int checkExitCode(const UpdateCheckResult &result);
