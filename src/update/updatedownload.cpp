@@ -143,6 +143,8 @@ void UpdateDownload::getFinished()
         return end(Outcome::Failed);
     }
     m_reason = verify();
+    if (!m_reason.isEmpty())
+        m_status = u"Mislukt: "_s + m_reason;
     end(m_reason.isEmpty() ? Outcome::Done : Outcome::Rejected);
 }
 

@@ -62,7 +62,7 @@ bool UpdateService::startUpdater(const QString &file)
     }
     const QString parameter = u'\'' + QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()) + u'\'';
     if (!QProcess::startDetached(program, { parameter }, QFileInfo(program).absolutePath())) {
-        m_log.Logger(u"M-> Het updateprogramma kon niet starten: "_s + QDir::toNativeSeparators(program));
+        m_log.Logger(u"M-> "_s + updaterFailedText(program));
         return false;
     }
     return true;
@@ -99,4 +99,9 @@ QString UpdateService::startingText()
 QString UpdateService::updaterMissingText(const QString &program)
 {
     return u"Het updateprogramma werd niet gevonden: "_s + QDir::toNativeSeparators(program);
+}
+
+QString UpdateService::updaterFailedText(const QString &program)
+{
+    return u"Het updateprogramma kon niet starten: "_s + QDir::toNativeSeparators(program);
 }

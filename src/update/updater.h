@@ -52,6 +52,7 @@ public:
 
     static QString startingText();
     static QString updaterMissingText(const QString &program);
+    static QString updaterFailedText(const QString &program);
 
 private:
     const Settings &m_settings;
