@@ -89,7 +89,7 @@ const std::vector<SettingKey> keys = [] {
              "Adres voor de netwerkmeldingen (255.255.255.255: het hele netwerk)"_L1),
         text("NotifyPort_Text"_L1, &Settings::NotifyPort, T::Parameters, "Netwerkmeldingen poort"_L1),
         text("UpdateURL_Text"_L1, &Settings::UpdateURL, T::Parameters, "Update informatie (URL)"_L1,
-             "Adres van het update informatiebestand"_L1),
+             "Adres van het update informatiebestand, of alleen de naam van de update server"_L1),
         text("UpdatePage_Text"_L1, &Settings::UpdatePage, T::Parameters, "Update webpagina"_L1),
     };
     return k;

@@ -99,13 +99,14 @@ QString UpdateCheck::openWebPageQuestion()
 
 void UpdateCheck::start()
 {
-    if (m_setup.infoUrl.trimmed().isEmpty()) {
+    const QString url = updateInformationUrl(m_setup.infoUrl);
+    if (url.isEmpty()) {
         m_result.configured = false;
         // Reported from the event loop, as every other outcome is.
         QTimer::singleShot(0, this, &UpdateCheck::finish);
         return;
     }
-    m_reply = fetch(m_setup.infoUrl.trimmed());
+    m_reply = fetch(url);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::infoArrived);
 }
 

@@ -93,6 +93,17 @@ QString updateSection(const QString &executableFileName)
     return executableFileName.section(u'.', 0, 0);
 }
 
+QString updateInformationUrl(const QString &setting)
+{
+    const QString s = setting.trimmed();
+    if (s.isEmpty() || s.contains(u"://"_s))
+        return s;
+    QString host = s;
+    while (host.endsWith(u'/'))
+        host.chop(1);
+    return u"http://"_s + host + u"/zorezarezo/KorvanTim/Updates.txt"_s;
+}
+
 QString lastSegment(const QString &url)
 {
     return url.section(u'/', -1);

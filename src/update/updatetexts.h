@@ -26,6 +26,9 @@ QString remainingText(qint64 received, qint64 total, qint64 elapsedMs);
 // The section of the update information that belongs to this program: the executable's file
 // name up to its first ".".
 QString updateSection(const QString &executableFileName);
+// The update information's URL from the setting: a full URL as it stands, or, for a bare host
+// name, the information file's usual place on that host over http.
+QString updateInformationUrl(const QString &setting);
 // The text after the last "/" of a URL: the name the download gets.
 QString lastSegment(const QString &url);
 

@@ -228,6 +228,9 @@ private slots:
         QCOMPARE(updateSection(u"Korvan.Tim.exe"_s), u"Korvan"_s);
         QCOMPARE(lastSegment(u"http://h/a/b/Setup-9.1.exe"_s), u"Setup-9.1.exe"_s);
         QCOMPARE(lastSegment(u"Setup.exe"_s), u"Setup.exe"_s);
+        QCOMPARE(updateInformationUrl(u" updates.korvan.invalid/ "_s), u"http://updates.korvan.invalid/zorezarezo/KorvanTim/Updates.txt"_s);
+        QCOMPARE(updateInformationUrl(u"https://h/u.txt"_s), u"https://h/u.txt"_s);
+        QCOMPARE(updateInformationUrl(u"  "_s), QString());
     }
 
     // The section of this program, whatever the letter case; values with commas stay whole.
