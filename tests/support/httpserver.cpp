@@ -1,5 +1,6 @@
 #include "httpserver.h"
 
+#include <QFile>
 #include <QHostAddress>
 
 HttpServer::HttpServer(QObject *parent) : QObject(parent)
@@ -87,4 +88,23 @@ void HttpServer::release()
         socket->write(rest);
         socket->disconnectFromHost();
     }
+}
+
+QByteArray testPayload(int size)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char(i * 7 + i / 251);
+    return b;
+}
+
+bool writeRecordingScript(const QString &program, const QString &record)
+{
+    QFile script(program);
+    if (!script.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray to = record.toUtf8();
+    script.write("#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"" + to + ".part\"\nmv \"" + to + ".part\" \"" + to + "\"\n");
+    script.close();
+    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

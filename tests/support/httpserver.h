@@ -61,3 +61,9 @@ private:
     QHash<QString, Response> m_responses;
     QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
+
+// Bytes that are not all alike, for downloads.
+QByteArray testPayload(int size);
+// A shell script at `program` that writes the number of its parameters, "|" and the first one
+// into `record` (complete once the file exists). A harmless stand-in for the updater.
+bool writeRecordingScript(const QString &program, const QString &record);

@@ -49,14 +49,6 @@ struct Operator
     }
 };
 
-QByteArray payload(int size)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(i * 13 + 5);
-    return b;
-}
-
 QByteArray information(const QByteArray &keys)
 {
     return "[KorvanTim]\r\n" + keys + "\r\n";
@@ -173,7 +165,7 @@ private slots:
     // The figures while the transfer stands half-way, then "AFBREKEN": first No, then Yes.
     void downloadWindowCancelled()
     {
-        HttpServer::Response r { 200, "OK", payload(4000), {} };
+        HttpServer::Response r { 200, "OK", testPayload(4000), {} };
         r.holdAfter = 1000;
         m_server.set(u"/dl/Setup.exe"_s, r);
         UpdateInfo info;
@@ -224,7 +216,7 @@ private slots:
 
     void downloadWindowRejectsAWrongFile()
     {
-        m_server.set(u"/dl/Setup.exe"_s, payload(3000));
+        m_server.set(u"/dl/Setup.exe"_s, testPayload(3000));
         UpdateInfo info;
         info.downloadFileUrl = m_server.url(u"/dl/Setup.exe"_s);
         info.md5Hash = QString(32, u'0');
@@ -247,7 +239,7 @@ private slots:
     // A server without "Content-Length" in its HEAD answer: nothing shows and nothing is fetched.
     void downloadWithoutSize()
     {
-        HttpServer::Response r { 200, "OK", payload(3000), {} };
+        HttpServer::Response r { 200, "OK", testPayload(3000), {} };
         r.contentLength = false;
         m_server.set(u"/dl/Setup.exe"_s, r);
         UpdateInfo info;
@@ -318,19 +310,13 @@ private slots:
     void handOver()
     {
         QFETCH(bool, updaterThere);
-        const QByteArray body = payload(5000);
+        const QByteArray body = testPayload(5000);
         m_server.set(u"/dl/Setup.exe"_s, body);
         m_server.set(infoPath, information("Version=9.1\r\nDownloadFileURL=" + m_server.url(u"/dl/Setup.exe"_s).toUtf8()
                                            + "\r\nSHA1Hash=" + QCryptographicHash::hash(body, QCryptographicHash::Sha1).toHex()));
         const QString seen = m_dir->filePath(u"seen.txt"_s);
-        if (updaterThere) {
-            QFile script(g().update().updaterProgram());
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\nprintf '%s' \"$1\" > \"" + seen.toUtf8() + ".part\"\nmv \"" + seen.toUtf8() + ".part\" \""
-                         + seen.toUtf8() + "\"\n");
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        if (updaterThere)
+            QVERIFY(writeRecordingScript(g().update().updaterProgram(), seen));
 
         auto w = std::make_unique<MainWindow>(g());
         w->confirmClose = [] { return false; }; // the update must not ask
@@ -355,7 +341,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(seen), 20000);
             QFile f(seen);
             QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(QString::fromUtf8(f.readAll()), u'\'' + file + u'\'');
+            QCOMPARE(QString::fromUtf8(f.readAll()), u"1|'"_s + file + u'\'');
             QCOMPARE(m_operator.said, QStringList { u"info: Ludor Korvan\u00AE ZoreZarezo gaat nu starten"_s });
             QTRY_VERIFY(!w->isVisible());
         } else {

@@ -29,14 +29,6 @@ QByteArray ini(const QByteArray &section, const QByteArray &keys)
     return "; update information\r\n[Ander]\r\nVersion=99.0\r\n\r\n[" + section + "]\r\n" + keys + "\r\n";
 }
 
-QByteArray payload(int size)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(i * 7 + i / 251);
-    return b;
-}
-
 QString hex(QCryptographicHash::Algorithm a, const QByteArray &data)
 {
     return QString::fromLatin1(QCryptographicHash::hash(data, a).toHex());
@@ -379,7 +371,7 @@ private slots:
         QTest::addColumn<QString>("crc32");
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<QString>("logged");
-        const QByteArray body = payload(70000);
+        const QByteArray body = testPayload(70000);
         const QString sha1 = hex(QCryptographicHash::Sha1, body);
         const QString md5 = hex(QCryptographicHash::Md5, body);
         Crc32 c;
@@ -448,7 +440,7 @@ private slots:
     // An HTTP error on the transfer itself: the status says it and nothing stays behind.
     void transferRefused()
     {
-        m_server.set(u"/dl/Setup.exe"_s, payload(100));
+        m_server.set(u"/dl/Setup.exe"_s, testPayload(100));
         m_server.set(u"GET:/dl/Setup.exe"_s, HttpServer::Response { 503, "Service Unavailable", "later", {} });
         Site site;
         UpdateInfo info;
@@ -462,7 +454,7 @@ private slots:
     // Without "TempDownloads" the file cannot be made: a failure, shown in the status.
     void noDownloadDirectory()
     {
-        m_server.set(u"/dl/Setup.exe"_s, payload(100));
+        m_server.set(u"/dl/Setup.exe"_s, testPayload(100));
         Site site;
         QVERIFY(QDir(site.dir.path()).rmdir(u"TempDownloads"_s));
         UpdateInfo info;
@@ -476,7 +468,7 @@ private slots:
     // The file keeps the name of the URL that was asked for, wherever a redirect leads.
     void downloadRedirected()
     {
-        const QByteArray body = payload(3000);
+        const QByteArray body = testPayload(3000);
         m_server.redirect(u"/dl/Setup.exe"_s, m_server.url(u"/spiegel/x.bin"_s));
         m_server.set(u"/spiegel/x.bin"_s, body);
         Site site;
@@ -491,7 +483,7 @@ private slots:
 
     void throughProxy()
     {
-        m_server.set(u"/dl/Setup.exe"_s, payload(500));
+        m_server.set(u"/dl/Setup.exe"_s, testPayload(500));
         Site site;
         site.service.setProxy(u"127.0.0.1"_s, m_server.port());
         UpdateInfo info;
@@ -516,7 +508,7 @@ private slots:
     void progressAndCancel()
     {
         QFETCH(bool, cancel);
-        HttpServer::Response r { 200, "OK", payload(4000), {} };
+        HttpServer::Response r { 200, "OK", testPayload(4000), {} };
         r.holdAfter = 1000;
         m_server.set(u"/dl/Setup.exe"_s, r);
         Site site;
@@ -601,12 +593,7 @@ private slots:
         QVERIFY(site.logged(u"M-> Het updateprogramma werd niet gevonden: "_s + site.service.updaterProgram()));
 
         const QString seen = site.dir.filePath(u"seen.txt"_s);
-        QFile script(site.service.updaterProgram());
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"" + seen.toUtf8() + ".part\"\nmv \"" + seen.toUtf8() + ".part\" \""
-                     + seen.toUtf8() + "\"\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(writeRecordingScript(site.service.updaterProgram(), seen));
         QVERIFY(site.service.startUpdater(file));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(seen), 20000);
         QFile f(seen);
