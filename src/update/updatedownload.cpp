@@ -17,8 +17,8 @@ UpdateDownload::UpdateDownload(QNetworkAccessManager &manager, const Clock &cloc
     , m_clock(clock)
     , m_info(info)
     , m_url(info.downloadFileUrl)
-    , m_fileName(lastSegment(info.downloadFileUrl))
-    , m_file(QDir(directory).filePath(m_fileName))
+    , m_fileName(downloadFileName(info.downloadFileUrl))
+    , m_file(m_fileName.isEmpty() ? QString() : QDir(directory).filePath(m_fileName))
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &UpdateDownload::tick);
@@ -68,6 +68,13 @@ void UpdateDownload::headArrived()
     m_status = proxy.type() == QNetworkProxy::HttpProxy
                    ? u"Download bestand via proxy server ("_s + proxy.hostName() + u':' + QString::number(proxy.port()) + u')'
                    : u"Download bestand"_s;
+    if (m_fileName.isEmpty()) {
+        m_status = u"Mislukt: geen bestandsnaam in "_s + m_url.toString();
+        m_reason = m_status;
+        emit sizeKnown();
+        emit finished(Outcome::Failed);
+        return;
+    }
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         m_status = u"Mislukt: "_s + m_file.errorString();
         m_reason = m_status;

@@ -1,6 +1,7 @@
 #include "updatetexts.h"
 
 #include <QList>
+#include <QUrl>
 
 #include <array>
 
@@ -104,9 +105,12 @@ QString updateInformationUrl(const QString &setting)
     return u"http://"_s + host + u"/zorezarezo/KorvanTim/Updates.txt"_s;
 }
 
-QString lastSegment(const QString &url)
+QString downloadFileName(const QString &url)
 {
-    return url.section(u'/', -1);
+    const QString name = QUrl(url).fileName();
+    if (name == u"."_s || name == u".."_s || name.contains(u'\\') || name.contains(u':'))
+        return {};
+    return name;
 }
 
 void Crc32::addData(QByteArrayView data)

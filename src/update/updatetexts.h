@@ -29,8 +29,10 @@ QString updateSection(const QString &executableFileName);
 // The update information's URL from the setting: a full URL as it stands, or, for a bare host
 // name, the information file's usual place on that host over http.
 QString updateInformationUrl(const QString &setting);
-// The text after the last "/" of a URL: the name the download gets.
-QString lastSegment(const QString &url);
+// The name the download gets: the last segment of the URL's path, decoded, without a query.
+// Empty when that is no plain file name (nothing, "." or "..", or a Windows path separator that
+// would put the file elsewhere).
+QString downloadFileName(const QString &url);
 
 // CRC-32 as zip and PNG compute it, fed block by block.
 class Crc32

@@ -218,8 +218,13 @@ private slots:
         QCOMPARE(updateSection(u"KorvanTim.exe"_s), u"KorvanTim"_s);
         QCOMPARE(updateSection(u"korvantim"_s), u"korvantim"_s);
         QCOMPARE(updateSection(u"Korvan.Tim.exe"_s), u"Korvan"_s);
-        QCOMPARE(lastSegment(u"http://h/a/b/Setup-9.1.exe"_s), u"Setup-9.1.exe"_s);
-        QCOMPARE(lastSegment(u"Setup.exe"_s), u"Setup.exe"_s);
+        QCOMPARE(downloadFileName(u"http://h/a/b/Setup-9.1.exe"_s), u"Setup-9.1.exe"_s);
+        QCOMPARE(downloadFileName(u"http://h/a/Setup%209.1.exe?van=site#x"_s), u"Setup 9.1.exe"_s);
+        // Nothing that would write outside the download directory, or nowhere.
+        QCOMPARE(downloadFileName(u"http://h/a/..%5C..%5CKorvanTim.exe"_s), QString());
+        QCOMPARE(downloadFileName(u"http://h/a/C:evil.exe"_s), QString());
+        QCOMPARE(downloadFileName(u"http://h/a/.."_s), QString());
+        QCOMPARE(downloadFileName(u"http://h/a/"_s), QString());
         QCOMPARE(updateInformationUrl(u" updates.korvan.invalid/ "_s), u"http://updates.korvan.invalid/zorezarezo/KorvanTim/Updates.txt"_s);
         QCOMPARE(updateInformationUrl(u"https://h/u.txt"_s), u"https://h/u.txt"_s);
         QCOMPARE(updateInformationUrl(u"  "_s), QString());
@@ -462,6 +467,19 @@ private slots:
         UpdateDownload *d = nullptr;
         QCOMPARE(runDownload(site, info, &d), Outcome::Failed);
         QVERIFY(d->status().startsWith(u"Mislukt: "_s));
+        QCOMPARE(m_server.requests.size(), 1);
+    }
+
+    void noFileName()
+    {
+        m_server.set(u"/dl/"_s, testPayload(100));
+        Site site;
+        UpdateInfo info;
+        info.downloadFileUrl = m_server.url(u"/dl/"_s);
+        UpdateDownload *d = nullptr;
+        QCOMPARE(runDownload(site, info, &d), Outcome::Failed);
+        QCOMPARE(d->status(), u"Mislukt: geen bestandsnaam in "_s + info.downloadFileUrl);
+        QVERIFY(QDir(site.dir.filePath(u"TempDownloads"_s)).isEmpty());
         QCOMPARE(m_server.requests.size(), 1);
     }
 
