@@ -538,7 +538,9 @@ void MainWindow::handOver(const QString &file)
     UpdateService &update = m_gateway.update();
     // Without the updater the gateway keeps running; the verified file stays for a later try.
     if (!QFileInfo(update.updaterProgram()).isFile()) {
-        updatePrompts.error(UpdateService::updaterMissingText(update.updaterProgram()));
+        const QString missing = UpdateService::updaterMissingText(update.updaterProgram());
+        m_gateway.log().Logger(u"M-> "_s + missing);
+        updatePrompts.error(missing);
         return;
     }
     updatePrompts.information(UpdateService::startingText());

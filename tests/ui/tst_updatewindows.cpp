@@ -347,6 +347,7 @@ private slots:
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(m_operator.said.size(), 1, 20000);
             QCOMPARE(m_operator.said.first(), u"error: Het updateprogramma werd niet gevonden: "_s + g().update().updaterProgram());
+            QVERIFY(g().log().lines().last().endsWith(u"M-> Het updateprogramma werd niet gevonden: "_s + g().update().updaterProgram()));
             QVERIFY(w->isVisible());
         }
         QVERIFY(offered);
