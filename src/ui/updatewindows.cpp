@@ -76,7 +76,7 @@ UpdateOfferWindow::UpdateOfferWindow(const UpdateCheckResult &result, const Upda
     notes->setPalette(cream);
 
     auto *picture = new SidePicture;
-    picture->setFixedWidth(220);
+    picture->setFixedWidth(250);
 
     QPushButton *download = button(u"Download en installeer"_s, u"BtnDownload"_s, this);
     download->setEnabled(result.downloadOffered());
