@@ -44,7 +44,8 @@ int main(int argc, char **argv)
 {
     const bool info = hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")
                    || hasArgument(argc, argv, "--version") || hasArgument(argc, argv, "-v");
-    bool headless = hasArgument(argc, argv, "--headless");
+    const bool checkUpdate = hasArgument(argc, argv, "--check-update");
+    bool headless = hasArgument(argc, argv, "--headless") || checkUpdate;
 #ifndef KORVAN_WITH_GUI
     headless = true;
 #endif
@@ -79,8 +80,14 @@ int main(int argc, char **argv)
                                        QStringLiteral("The program directory with KorvanTim.xml and the working "
                                                       "directories (default: the directory of the executable)."),
                                        QStringLiteral("DIR"));
+    const QCommandLineOption checkUpdateOption(
+        QStringLiteral("check-update"),
+        QStringLiteral("Ask the update server (UpdateURL_Text) for a newer version, print what the window would show "
+                       "and exit: 0 a newer version exists, 1 none, 2 no answer (no update server configured, or its "
+                       "information could not be read). Nothing is downloaded and the settings are not written."));
     parser.addOption(headlessOption);
     parser.addOption(dirOption);
+    parser.addOption(checkUpdateOption);
     parser.process(*app);
 
     const QString programDir = parser.isSet(dirOption) ? QDir(parser.value(dirOption)).absolutePath()
@@ -96,7 +103,8 @@ int main(int argc, char **argv)
     const Clock clock;
     const Regional regional = Regional::system();
     Gateway gateway(programDir, clock, regional);
-    if (headless) {
+    // The update check prints its report alone; a running gateway prints every log line.
+    if (headless && !checkUpdate) {
         QObject::connect(&gateway.log(), &Log::linesAdded, &gateway, [&out](const QStringList &lines) {
             for (const QString &line : lines)
                 out << line << '\n';
@@ -106,6 +114,19 @@ int main(int argc, char **argv)
     gateway.create();
     if (headless && !gateway.configProblem().isEmpty())
         std::fprintf(stderr, "korvantim: %s\n", qPrintable(gateway.configProblem()));
+
+    if (checkUpdate) {
+        UpdateCheck *check = gateway.update().check(&gateway);
+        UpdateCheckResult result;
+        QObject::connect(check, &UpdateCheck::finished, [&](const UpdateCheckResult &r) {
+            result = r;
+            QCoreApplication::quit();
+        });
+        app->exec();
+        out << checkReport(result);
+        out.flush();
+        return checkExitCode(result);
+    }
 
     int rc = 0;
     if (headless) {

@@ -27,6 +27,7 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
     , m_output(m_statements, m_queue, m_log, m_settings, regional)
     , m_poller({ m_statements, m_output, m_log, m_status, m_link, clock })
     , m_polling({ m_settings, m_statements, m_queue, m_log, m_status, m_udp, m_server, clock, regional })
+    , m_update(m_settings, programDir, clock, m_log)
 {
     auto every = [this](QTimer &timer, int ms, void (Gateway::*tick)()) {
         timer.setInterval(ms);

@@ -16,6 +16,7 @@
 #include "output/output.h"
 #include "output/poller.h"
 #include "output/polling.h"
+#include "update/updater.h"
 #include "util/clock.h"
 
 #include <QObject>
@@ -81,6 +82,7 @@ public:
     // `LastLatitude` and `LastLongitude`.
     const LastPosition &lastPosition() const { return m_position; }
     ApplicationErrors &errors() { return m_errors; }
+    UpdateService &update() { return m_update; }
     bool closing() const { return m_closing; }
 
     QTimer &ramQOutTimer() { return m_ramQOutTimer; }
@@ -122,6 +124,7 @@ private:
     Output m_output;
     OutgoingPoller m_poller;
     Polling m_polling;
+    UpdateService m_update;
 
     QTimer m_ramQOutTimer;
     QTimer m_ramQInTimer;

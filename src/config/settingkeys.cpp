@@ -92,6 +92,9 @@ const std::vector<SettingKey> keys = [] {
              "IPv4-adressen die als host mogen verbinden, gescheiden door komma's (leeg: iedereen)"_L1),
         text("ListenAddress_Text"_L1, &Settings::ListenAddress, T::Instellingen, "Luisteradres"_L1,
              "IPv4-adres waarop de server luistert (leeg: alle adressen)"_L1),
+        text("UpdateURL_Text"_L1, &Settings::UpdateURL, T::Parameters, "Update informatie (URL)"_L1,
+             "Adres van het update informatiebestand, of alleen de naam van de update server"_L1),
+        text("UpdatePage_Text"_L1, &Settings::UpdatePage, T::Parameters, "Update webpagina"_L1),
     };
     return k;
 }();

@@ -84,4 +84,8 @@ struct Settings
     QString AllowedHosts;
     // The one address the listener binds to; empty: every IPv4 address.
     QString ListenAddress;
+    // Empty: no update server; the check says so.
+    QString UpdateURL;
+    // The maker's web page, offered when the update information names none.
+    QString UpdatePage;
 };

@@ -97,6 +97,7 @@ MainWindow::MainWindow(Gateway &gateway, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint)
     , confirmClose([this] { return askClose(); })
+    , updatePrompts(UpdatePrompts::standard(this))
     , m_gateway(gateway)
 {
     setWindowTitle(Gateway::caption());
@@ -150,10 +151,10 @@ MainWindow::MainWindow(Gateway &gateway, QWidget *parent)
     auto *spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
-    // The update check comes with the updater.
-    QAction *updateAction = toolBar->addAction(style()->standardIcon(QStyle::SP_BrowserReload), u"CONTROLEER OP UPDATES"_s);
+    QAction *updateAction = toolBar->addAction(style()->standardIcon(QStyle::SP_BrowserReload), u"CONTROLEER OP UPDATES"_s,
+                                               this, &MainWindow::BtnUpdateClick);
     updateAction->setObjectName(u"BtnUpdate"_s);
-    updateAction->setEnabled(false);
+    updateAction->setToolTip(u"Controleer de software op updates"_s);
 
     auto *top = new QHBoxLayout;
     top->setContentsMargins(4, 4, 0, 0);
@@ -428,9 +429,7 @@ void MainWindow::createTray()
     m_tray = new QSystemTrayIcon(applicationIcon(), this);
     m_tray->setToolTip(Gateway::caption());
     auto *menu = new QMenu(this);
-    QAction *update = menu->addAction(u"Update"_s);
-    update->setObjectName(u"TrayUpdate"_s);
-    update->setEnabled(false); // comes with the updater
+    menu->addAction(u"Update"_s, this, &MainWindow::BtnUpdateClick)->setObjectName(u"TrayUpdate"_s);
     menu->addAction(u"Details"_s, this, &MainWindow::Details1Click)->setObjectName(u"TrayDetails"_s);
     menu->addSeparator();
     menu->addAction(u"Sluiten"_s, this, &MainWindow::BtnSluitenClick)->setObjectName(u"TraySluiten"_s);
@@ -505,8 +504,79 @@ void MainWindow::showEvent(QShowEvent *event)
         m_gateway.show();
 }
 
+void MainWindow::BtnUpdateClick()
+{
+    if (m_checking)
+        return;
+    UpdateService &update = m_gateway.update();
+    update.backupExecutable();
+    m_checking = true;
+    setUpdateEnabled(false);
+    UpdateCheck *check = update.check(this);
+    connect(check, &UpdateCheck::finished, this, [this, check](const UpdateCheckResult &result) {
+        check->deleteLater();
+        m_checking = false;
+        setUpdateEnabled(true);
+        updateChecked(result);
+    });
+}
+
+void MainWindow::setUpdateEnabled(bool enabled)
+{
+    for (const char *name : { "BtnUpdate", "TrayUpdate" })
+        if (auto *action = findChild<QAction *>(QLatin1StringView(name)))
+            action->setEnabled(enabled);
+}
+
+void MainWindow::updateChecked(const UpdateCheckResult &result)
+{
+    if (!result.configured) {
+        updatePrompts.information(UpdateCheck::notConfiguredText());
+        return;
+    }
+    if (!result.newer) {
+        if (!result.offerWebPage())
+            updatePrompts.information(UpdateCheck::noNewVersionText());
+        else if (updatePrompts.question(UpdateCheck::openWebPageQuestion()))
+            updatePrompts.openUrl(QUrl(result.info.updatePageUrl));
+        return;
+    }
+    UpdateOfferWindow offer(result, updatePrompts, this);
+    if (offer.exec() != UpdateOfferWindow::Download)
+        return;
+    auto *download = new DownloadWindow(m_gateway.update(), result.info, updatePrompts, this);
+    connect(download, &DownloadWindow::ready, this, &MainWindow::handOver);
+    download->start();
+}
+
+void MainWindow::handOver(const QString &file)
+{
+    UpdateService &update = m_gateway.update();
+    // Without the updater the gateway keeps running; the verified file stays for a later try.
+    if (!QFileInfo(update.updaterProgram()).isFile()) {
+        const QString missing = UpdateService::updaterMissingText(update.updaterProgram());
+        m_gateway.log().Logger(u"M-> "_s + missing);
+        updatePrompts.error(missing);
+        return;
+    }
+    updatePrompts.information(UpdateService::startingText());
+    if (!update.startUpdater(file)) {
+        updatePrompts.error(UpdateService::updaterFailedText(update.updaterProgram()));
+        return;
+    }
+    // The updater replaces the program once it has ended: no question and no shutdown
+    // sequence, but the settings are kept as for any other end.
+    m_endForUpdate = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_endForUpdate) {
+        event->accept();
+        QCoreApplication::quit();
+        return;
+    }
     if (!m_shutDown) {
         if (!confirmClose()) {
             event->ignore();

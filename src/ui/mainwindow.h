@@ -1,5 +1,7 @@
 #pragma once
 
+#include "updatewindows.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +28,8 @@ public:
 
     // The shutdown question; true is "Yes". Replaceable, so that a test can answer it.
     std::function<bool()> confirmClose;
+    // The update's message boxes and browser, replaceable in the same way.
+    UpdatePrompts updatePrompts;
 
     QTabWidget *tabs() const { return m_tabs; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
@@ -39,6 +43,8 @@ public slots:
     void Details1Click();
     // Hides to the notification area, or minimises where there is none.
     void hideToTray();
+    // "CONTROLEER OP UPDATES" and the tray's "Update": backup, then the update check.
+    void BtnUpdateClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -60,9 +66,14 @@ private:
     QWidget *control(const SettingKey &key);
     void createTray();
     bool askClose();
+    void updateChecked(const UpdateCheckResult &result);
+    void handOver(const QString &file);
+    void setUpdateEnabled(bool enabled);
 
     Gateway &m_gateway;
     bool m_shutDown = false;
+    bool m_endForUpdate = false;
+    bool m_checking = false;
     QTabWidget *m_tabs = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QLineEdit *m_exportDir = nullptr;

@@ -282,8 +282,8 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::newRow("hide") << "BtnRedo" << "VERBERGEN NAAR TAAKBALK" << true;
         QTest::newRow("close") << "BtnSluiten" << "AFSLUITEN" << true;
-        QTest::newRow("update check") << "BtnUpdate" << "CONTROLEER OP UPDATES" << false;
-        QTest::newRow("tray update") << "TrayUpdate" << "Update" << false;
+        QTest::newRow("update check") << "BtnUpdate" << "CONTROLEER OP UPDATES" << true;
+        QTest::newRow("tray update") << "TrayUpdate" << "Update" << true;
         QTest::newRow("tray details") << "TrayDetails" << "Details" << true;
         QTest::newRow("tray close") << "TraySluiten" << "Sluiten" << true;
     }
