@@ -34,6 +34,8 @@ public:
     static QString version() { return QStringLiteral(KORVAN_VERSION); }
     static QString caption() { return QStringLiteral("Ludor Korvan Tim koppeling - v") + version(); }
     static QString configFileName() { return QStringLiteral("KorvanTim.xml"); }
+    // The application's title: the caption of message boxes that have none of their own.
+    static QString applicationTitle() { return QStringLiteral("Ludor Korvan voor Tim"); }
 
     // `FormCreate`: the working directories, the settings from the configuration file, the
     // log directory, and the timers that run from the start.

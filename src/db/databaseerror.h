@@ -13,13 +13,13 @@ private:
     bool m_lost;
 };
 
-// Whether an error means the database connection is gone: the driver says so, or the text
-// carries the network marker "[DBNETLIB]" in any letter case.
+// Whether an error means the database connection is gone: the driver says so, or its text
+// carries the network marker "[DBNETLIB]" in any letter case. Only a database error counts: an
+// error that quotes what the host sent must not close the connection.
 inline bool isConnectionLost(const std::exception &e)
 {
-    if (const auto *db = dynamic_cast<const DatabaseError *>(&e); db && db->connectionLost())
-        return true;
-    return errorText(e).toUpper().contains(QStringLiteral("[DBNETLIB]"));
+    const auto *db = dynamic_cast<const DatabaseError *>(&e);
+    return db && (db->connectionLost() || db->text().toUpper().contains(QStringLiteral("[DBNETLIB]")));
 }
 
 // For handlers that catch their own errors: a lost connection is not theirs to keep. Call it

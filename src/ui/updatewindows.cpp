@@ -1,5 +1,7 @@
 #include "updatewindows.h"
 
+#include "app/gateway.h"
+
 #include "picture.h"
 #include "update/updater.h"
 
@@ -47,7 +49,9 @@ QLabel *value(const QString &name)
 
 UpdatePrompts UpdatePrompts::standard(QWidget *parent)
 {
-    const auto caption = [] { return QGuiApplication::applicationDisplayName(); };
+    // The application's title, as message boxes without a caption of their own show it; it is
+    // not the toolkit's display name, which would be appended to every window title.
+    const auto caption = [] { return Gateway::applicationTitle(); };
     return {
         [parent, caption](const QString &text) { QMessageBox::information(parent, caption(), text); },
         [parent, caption](const QString &text) {

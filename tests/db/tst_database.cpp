@@ -300,18 +300,25 @@ private slots:
     void dbnetlibMarkerClosesTheConnection_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fromDatabase");
         QTest::addColumn<bool>("closes");
-        QTest::newRow("marker") << "[DBNETLIB][ConnectionWrite (send()).]General network error." << true;
-        QTest::newRow("lower case") << "[dbnetlib] general network error" << true;
-        QTest::newRow("other error") << "Invalid column name 'x'." << false;
+        QTest::newRow("marker") << "[DBNETLIB][ConnectionWrite (send()).]General network error." << true << true;
+        QTest::newRow("lower case") << "[dbnetlib] general network error" << true << true;
+        QTest::newRow("other error") << "Invalid column name 'x'." << true << false;
+        // A host message quoted in an error of the link is no word of the database's.
+        QTest::newRow("marker from the host") << "Veld 3 ontbreekt in [RS2_EV,[DBNETLIB]]" << false << false;
     }
     void dbnetlibMarkerClosesTheConnection()
     {
         QFETCH(QString, text);
+        QFETCH(bool, fromDatabase);
         QFETCH(bool, closes);
         Db f(u"sqlite"_s);
         f.database.open();
-        f.errors.handle(KorvanError(text));
+        if (fromDatabase)
+            f.errors.handle(DatabaseError(text, false));
+        else
+            f.errors.handle(KorvanError(text));
         QCOMPARE(f.log.lines().constLast().mid(15), u"M-> "_s + text);
         QCOMPARE(f.database.isOpen(), !closes);
     }
