@@ -15,6 +15,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "support/dbfixture.h"
 
 #include <QCoreApplication>
@@ -111,7 +112,9 @@ struct GatewaySide
     ApplicationErrors errors { log, &database };
     DatabaseNotifier status { statements, errors };
     LastPosition position;
-    VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
+    StatusExport exporter { settings, clock, regional, logDir.path() };
+    VehicleEvents events { { statements, log, status, errors, settings, clock, position, exporter,
+                             [](const QString &, const QString &) { return true; } } };
     TimedEvents timed { events };
     InboundDispatcher dispatcher { log, link, settings, errors, timed, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };

@@ -25,6 +25,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "util/ansicodec.h"
 
 #include <QCoreApplication>
@@ -246,11 +247,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Settings settings;
     settings.Loosmelden = loosmelden;
     settings.MapPointOK = mapPoint;
+    settings.VXLActief = false; // no order-status files from a fuzz run
     SharedDatabase &shared = sharedDatabase();
     RecordingErrors errors(log, &shared.database);
     DatabaseNotifier status(shared.statements, errors);
     LastPosition position;
-    VehicleEvents work({ shared.statements, log, status, errors, settings, clock, position });
+    StatusExport exporter(settings, clock, regional, QString());
+    VehicleEvents work({ shared.statements, log, status, errors, settings, clock, position, exporter,
+                         [](const QString &, const QString &) { return true; } });
     InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
     RecordingConnection connection;
 

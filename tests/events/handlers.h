@@ -3,6 +3,7 @@
 // The vehicle-event handlers wired to a fresh dispatch database of one engine, with status
 // messages recorded and the clock fixed.
 #include "events/eventparts.h"
+#include "notify/statusxml.h"
 #include "support/dispatchsite.h"
 #include "support/recorders.h"
 
@@ -12,7 +13,14 @@ struct Handlers : DispatchSite
 {
     RecordingNotifier status;
     LastPosition position;
-    EventParts parts { statements, log, status, errors, settings, clock, position };
+    StatusExport exporter { settings, clock, regional, dir.path() };
+    QStringList chats; // "text|vehicle" of every chat queued
+    EventParts parts { statements, log,      status,   errors,
+                       settings,   clock,    position, exporter,
+                       [this](const QString &text, const QString &vehicle) {
+                           chats << text + u'|' + vehicle;
+                           return true;
+                       } };
 
     explicit Handlers(const QString &engine) : DispatchSite(engine, QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)))
     {

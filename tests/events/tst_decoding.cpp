@@ -12,6 +12,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "handlers.h"
 #include "support/dbfixture.h"
 #include "support/dispatchsite.h"
@@ -36,7 +37,13 @@ struct Link : DispatchSite
     LinkState link;
     DatabaseNotifier status { statements, errors };
     LastPosition position;
-    VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
+    StatusExport exporter { settings, clock, regional, dir.path() };
+    QStringList chats; // "text|vehicle" of every chat queued
+    VehicleEvents events { { statements, log, status, errors, settings, clock, position, exporter,
+                             [this](const QString &text, const QString &vehicle) {
+                                 chats << text + u'|' + vehicle;
+                                 return true;
+                             } } };
     InboundDispatcher dispatcher { log, link, settings, errors, events, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
 
