@@ -7,7 +7,37 @@
 #include "support/dispatchsite.h"
 #include "support/recorders.h"
 
+#include <QHash>
 #include <QTest>
+
+// Switches settings on by name, or off with a "-" in front: "Loosmelden -apxsv1".
+inline void applyFlags(Settings &settings, const QString &flags)
+{
+    static const QHash<QString, bool Settings::*> names {
+        { QStringLiteral("MapPointOK"), &Settings::MapPointOK },
+        { QStringLiteral("Centralist"), &Settings::Centralist },
+        { QStringLiteral("SAC"), &Settings::SAC },
+        { QStringLiteral("GPSStatus"), &Settings::GPSStatus },
+        { QStringLiteral("apxod1"), &Settings::apxod1 },
+        { QStringLiteral("APXSD1"), &Settings::APXSD1 },
+        { QStringLiteral("apxsv1"), &Settings::apxsv1 },
+        { QStringLiteral("APXBV1"), &Settings::APXBV1 },
+        { QStringLiteral("pos16"), &Settings::pos16 },
+        { QStringLiteral("Loosmelden"), &Settings::Loosmelden },
+        { QStringLiteral("Zones"), &Settings::Zones },
+        { QStringLiteral("ZonesPositie"), &Settings::ZonesPositie },
+        { QStringLiteral("Veld4"), &Settings::Veld4 },
+        { QStringLiteral("WachtSecondenGebruik"), &Settings::WachtSecondenGebruik },
+        { QStringLiteral("VXLBackup"), &Settings::VXLBackup },
+    };
+    for (QString flag : flags.split(u' ', Qt::SkipEmptyParts)) {
+        const bool on = !flag.startsWith(u'-');
+        if (!on)
+            flag.remove(0, 1);
+        QVERIFY2(names.contains(flag), qPrintable(flag));
+        settings.*names.value(flag) = on;
+    }
+}
 
 struct Handlers : DispatchSite
 {

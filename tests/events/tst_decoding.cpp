@@ -53,22 +53,7 @@ struct Link : DispatchSite
         log.setLogDir(dir.path());
     }
 
-    // Switches settings on by name, or off with a "-" in front.
-    void apply(const QString &flags)
-    {
-        static const QHash<QString, bool Settings::*> names {
-            { u"MapPointOK"_s, &Settings::MapPointOK }, { u"Centralist"_s, &Settings::Centralist },
-            { u"SAC"_s, &Settings::SAC },               { u"GPSStatus"_s, &Settings::GPSStatus },
-            { u"apxod1"_s, &Settings::apxod1 },         { u"APXSD1"_s, &Settings::APXSD1 },
-        };
-        for (QString flag : flags.split(u' ', Qt::SkipEmptyParts)) {
-            const bool on = !flag.startsWith(u'-');
-            if (!on)
-                flag.remove(0, 1);
-            QVERIFY2(names.contains(flag), qPrintable(flag));
-            settings.*names.value(flag) = on;
-        }
-    }
+    void apply(const QString &flags) { applyFlags(settings, flags); }
 };
 
 class RecordingConnection : public HostConnection
