@@ -72,6 +72,8 @@ const QString Positions = u"SELECT GPS_Imei, GPS_Statuscode, GPS_Latitude, GPS_L
 const QString Ride2 = u"SELECT pla_status, pla_spoed, pla_wagen, pla_chauffeur, pla_lsn FROM planning WHERE pla_id = 2"_s;
 const QString Refusals = u"SELECT bbo_wag_id, bbo_code FROM berichtenbox WHERE bbo_code = 'TIM-016'"_s;
 const QString Ritstaat2 = u"SELECT lsn_actie FROM ritstaten WHERE lsn_id = 2"_s;
+const QString Released2 = u"SELECT pla_status, pla_bedrag_1, pla_km_map, pla_odo_stop FROM planning WHERE pla_id = 2"_s;
+const QString Zone2 = u"SELECT lsn_taxizone FROM ritstaten WHERE lsn_id = 2"_s;
 
 // Vehicle 4, identity "0042", on shift with ritstaat 2 and ride 2 in hand.
 const QStringList Vehicle0042 {
@@ -196,6 +198,79 @@ private slots:
                   QStringList { u"Chauffeur in wagen 'OR''=' verzoekt om spraakaanvraag"_s,
                                 u"SPR event ontvangst -> 'OR''=' niet gevonden"_s },
                   QStringList { Calls }, QStringList { QString() });
+
+        // The ride events, for vehicle 0042 on its way with ride 2.
+        const QStringList onTheWay = Vehicle0042 + QStringList { u"UPDATE ritstaten SET lsn_actie = 'T' WHERE lsn_id = 2"_s };
+        const QString sv1 = u"M-> SV1 (start rit) event ontvangst -> 127.0.0.1"_s;
+        const QString bv1 = u"M-> BV1 (einde rit) event ontvangst -> 127.0.0.1"_s;
+        const QStringList endOfRide { u"Chauffeur in 0042 melding einde rit"_s };
+        const QStringList still { u"K|0|4|2|2"_s, u"T"_s, QString() };
+        engineRow("SV1", onTheWay, u"MapPointOK"_s, QByteArray("[RS2_EV,0042,SV1,+123456,0,0,91437890,8529620,1001,0,0,2]"), ack(),
+                  QStringList { sv1, u"M-> Klant ingestapt in wagen 42 - rit 2 bijgewerkt "_s },
+                  QStringList { u"Klant ingestapt in wagen 42"_s }, QStringList { Ride2, Ritstaat2, Transacties, Positions },
+                  QStringList { u"K|0|4|2|2"_s, u"K"_s, u"0|2|2|4|0|7|"_s, u"0042|SV1|52.3901|4.8871"_s });
+        engineRow("SV1 without a ride number", onTheWay, QString(), QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0]"),
+                  QByteArray(), QStringList { sv1, u"M-> Veld 11 ontbreekt in [RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0]"_s },
+                  none, QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("SV1 street hail", onTheWay + QStringList { u"UPDATE ritstaten SET lsn_actie = 'B' WHERE lsn_id = 2"_s }, QString(),
+                  QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0,0]"), ack(),
+                  QStringList { sv1, u"M-> Instaprit waargenomen 42"_s }, QStringList { u"Wagen 42 heeft een instaprit gestart"_s },
+                  QStringList { Ritstaat2, Transacties }, QStringList { u"K"_s, u"0|2|4|4|2|7|Instaprit"_s });
+        const QByteArray bv1Message("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,91437890,8529620,2]");
+        engineRow("BV1 with 15 fields", onTheWay, u"MapPointOK"_s, bv1Message, ack(),
+                  QStringList { bv1, u"M-> BV1 -> rit 2 bijgewerkt"_s }, endOfRide,
+                  QStringList { Released2, Ritstaat2, Transacties, Positions },
+                  QStringList { u"V|0.73|1500|15"_s, u"B"_s, u"0|2|2|4|0|8|"_s, u"0042|BV1|52.3901|4.8871"_s });
+        engineRow("BV1 with pos16 and 15 fields", onTheWay, u"pos16"_s, bv1Message, QByteArray(),
+                  QStringList { bv1, u"M-> Veld 16 ontbreekt in "_s + QString::fromLatin1(bv1Message) }, none,
+                  QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("BV1 with pos16", onTheWay, u"pos16 -APXBV1"_s, QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,99,15,2]"),
+                  ack(), QStringList { bv1, u"M-> BV1 -> rit 2 bijgewerkt"_s }, none, QStringList { Released2, Ritstaat2 },
+                  QStringList { u"V|0.73|1500|15"_s, u"B"_s });
+        // Without a ride number the vehicle's own ride is released, with zeros.
+        engineRow("BV1 with ride 0", onTheWay, QString(), QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,0]"), ack(),
+                  QStringList { bv1, u"M-> BV1 -> geen ritnummer wagen 0042 bijgewerkt"_s }, endOfRide,
+                  QStringList { Released2, Ritstaat2, Transacties }, QStringList { u"V|0|0|0"_s, u"B"_s, u"0|2|2|4|0|8|"_s });
+        engineRow("BV1 while SV1 is not linked", onTheWay, u"-apxsv1 APXBV1"_s, bv1Message, ack(), none, none,
+                  QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("EST 10", onTheWay, QString(), QByteArray("[RS2_EV,0042,EST,10]"), ack(),
+                  QStringList { u"M-> Wagen 0042 - EST handmatig vrijgemeld -> 10"_s },
+                  QStringList { u"Chauffeur in wagen 0042 meld zich handmatig vrijgemeld"_s },
+                  QStringList { Released2, Ritstaat2, Transacties }, QStringList { u"V|0|0|0"_s, u"B"_s, u"0|2|2|4|0|8|"_s });
+
+        const QStringList moved { u"M-> Verplaatsing zone 7 wagen 42"_s };
+        const QStringList movedStatus { u"Verplaatsing zone 7 wagen 42"_s };
+        engineRow("AS1 with 6 fields", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0042,AS1,0,3,7]"), ack(), moved, movedStatus,
+                  QStringList { Zone2 }, QStringList { u"7"_s });
+        engineRow("AS1 with 5 fields", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0042,AS1,0,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 with 5 fields and Veld4", Vehicle0042, u"Zones Veld4"_s, QByteArray("[RS2_EV,0042,AS1,0,7]"), ack(), moved,
+                  movedStatus, QStringList { Zone2 }, QStringList { u"7"_s });
+        engineRow("AS1 while zones are off", Vehicle0042, QString(), QByteArray("[RS2_EV,0042,AS1,0,3,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 of an unknown vehicle", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0099,AS1,0,3,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 identity trying SQL injection", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,x'OR'1'='1,AS1,0,3,7]"), ack(),
+                  none, none, QStringList { Zone2 }, QStringList { u"0"_s });
+
+        const QString rgd = u"[RS2_RGD_ACK]"_s;
+        engineRow("position report with a 15-digit identity", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]"), rgd.toLatin1(),
+                  QStringList { u"M-> Wagen met IMEI 0042 - GPS - 91437890 / 8529620"_s }, none, QStringList { Positions },
+                  QStringList { u"356000000000042|ATU|52.3901|4.8871"_s });
+        engineRow("position report with a short identity", Vehicle0042, u"MapPointOK"_s, QByteArray("[RS2_RGD,42,0,91437890,8529620]"),
+                  rgd.toLatin1(), QStringList { u"M-> Wagen met IMEI 0042 - GPS - 91437890 / 8529620"_s }, none,
+                  QStringList { Positions }, QStringList { u"42|ATU|52.3901|4.8871"_s });
+        engineRow("position report of an unknown identity", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000099,0,91437890,8529620]"), rgd.toLatin1(),
+                  QStringList { u"M-> Wagen met IMEI 0099 werd niet gevonden"_s },
+                  QStringList { u"Wagen niet gevonden voor IMEI 0099"_s }, QStringList { Positions }, QStringList { QString() });
+        engineRow("position report, not stored", Vehicle0042, QString(), QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]"),
+                  rgd.toLatin1(), none, none, QStringList { Positions }, QStringList { QString() });
+        engineRow("position report without a longitude", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000042,0,91437890]"), QByteArray(),
+                  QStringList { u"M-> Veld 4 ontbreekt in [RS2_RGD,356000000000042,0,91437890]"_s }, none, QStringList { Positions },
+                  QStringList { QString() });
 
         const QStringList refused { Refusals, Ride2, Ritstaat2 };
         const QStringList returned { u"4|TIM-016"_s, u"W|1|0|0|0"_s, u"B"_s };
