@@ -329,6 +329,121 @@ private slots:
             QCOMPARE(f.rows(checks[i]).join(u';'), rows[i]);
     }
 
+    // An unloading report is acknowledged at once; with `Loosmelden` the delete order follows as
+    // a message of its own.
+    void unloading_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("ride");
+        engineRow("without Loosmelden", QString(), ack(), u"K|0|4|2|2"_s);
+        engineRow("with Loosmelden", u"Loosmelden"_s, ack() + "[RS2_GRO_DELRIT,0042,DELRIT12345678]", u"L|0|4|2|2"_s);
+    }
+    void unloading()
+    {
+        FIXTURE_ENGINE();
+        QFETCH(QString, flags);
+        QFETCH(QByteArray, received);
+        QFETCH(QString, ride);
+        Link f(engine);
+        f.run(Vehicle0042 + QStringList { u"UPDATE ritstaten SET lsn_actie = 'T' WHERE lsn_id = 2"_s });
+        f.apply(flags);
+        f.server.start(0);
+        TestHost host(f.server.port());
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+        const qsizetype from = f.log.lines().size();
+        QVERIFY(deliver(f.log, host, "[RS2_GRO_LOOS,0042,12345678]"));
+        QByteArray sent;
+        QVERIFY(roundTrip(f.log, host, sent));
+        QCOMPARE(sent, received);
+        QCOMPARE(f.rows(Ride2), QStringList { ride });
+        const QStringList texts = f.texts(from);
+        QVERIFY(texts.contains(u"M-> *[RS2_EV_ACK]"_s));
+        QCOMPARE(texts.contains(u"--> [RS2_GRO_DELRIT,0042,DELRIT12345678]"_s), received != ack());
+    }
+
+    // The vehicle alone in its zone hears so at a later queue tick, through the whole gateway.
+    void zoneChat_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << u"sqlite"_s;
+        QTest::newRow("postgresql") << u"postgresql"_s;
+    }
+    void zoneChat()
+    {
+        FIXTURE_ENGINE();
+        QTemporaryDir dir;
+        FixedClock clock(QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)));
+        Regional regional;
+        Gateway g(dir.path(), clock, regional);
+        g.create();
+        Settings &s = g.settings();
+        fixture::useFreshDatabase(s, engine, dir.path());
+        const quint16 port = fixture::freePort();
+        s.RamActive = true;
+        s.RamPoort = QString::number(port);
+        s.NotifyAddress = Local;
+        s.NotifyPort = QString::number(fixture::freePort());
+        s.Zones = true;
+        g.RamQOutTimerTimer();
+        QVERIFY(g.server().isListening());
+        for (const QString &sql : Vehicle0042)
+            fixture::run(g.database().connection(), sql);
+
+        TestHost host(port);
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+        QVERIFY(deliver(g.log(), host, "[RS2_EV,0042,AS1,0,3,7]"));
+        QTRY_COMPARE(host.received, ack());
+        host.take();
+        g.RamQOutTimerTimer();
+        QTRY_COMPARE(host.received, QByteArray("[RS2_VRY,0042,DE2Sector 7 - 1\r\n]"));
+        QVERIFY(std::any_of(g.log().lines().begin(), g.log().lines().end(),
+                            [](const QString &l) { return l.endsWith(u"Chatbericht aangemaakt voor 0042"_s); }));
+        g.server().stop();
+    }
+
+    // A lost database connection in the middle of a ride event, a zone change, a position report
+    // or an unloading report: no acknowledgement, so the host sends it again.
+    void connectionLost_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("SV1") << QString() << QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0,2]");
+        QTest::newRow("BV1") << QString() << QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,2]");
+        QTest::newRow("AS1") << u"Zones"_s << QByteArray("[RS2_EV,0042,AS1,0,3,7]");
+        QTest::newRow("position report") << u"MapPointOK"_s << QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]");
+        QTest::newRow("unloading report") << u"Loosmelden"_s << QByteArray("[RS2_GRO_LOOS,0042,12345678]");
+    }
+    void connectionLost()
+    {
+        if (!fixture::cluster()) {
+            if (fixture::postgresRequired())
+                QFAIL(qPrintable(fixture::clusterProblem()));
+            QSKIP(qPrintable(fixture::clusterProblem()));
+        }
+        QFETCH(QString, flags);
+        QFETCH(QByteArray, message);
+        Link f(u"postgresql"_s);
+        f.run(Vehicle0042);
+        f.apply(flags);
+        f.server.start(0);
+        TestHost host(f.server.port());
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+
+        QVERIFY(fixture::cluster()->stopServer());
+        QVERIFY(deliver(f.log, host, message));
+        QByteArray sent;
+        const bool answered = roundTrip(f.log, host, sent);
+        QVERIFY(fixture::cluster()->startServer());
+        QVERIFY(answered);
+        QCOMPARE(sent, QByteArray());
+        QVERIFY(!f.database.isOpen());
+    }
+
     // Recorded sessions: "> " what one read receives, "< " each write back, "? text" a log
     // line ending in text, "set Flag" a setting switched on, "exec SQL" a change made by the
     // dispatch workstations, "sql QUERY => rows" what the query returns then, its rows joined
