@@ -56,6 +56,28 @@ struct Link : DispatchSite
     void apply(const QString &flags) { applyFlags(settings, flags); }
 };
 
+// The whole gateway over a fresh dispatch database, its listener on a free loopback port and
+// its notifications to loopback; the first queue tick opens the database and the listener.
+struct WholeGateway
+{
+    QTemporaryDir dir;
+    FixedClock clock { QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)) };
+    Regional regional;
+    Gateway g { dir.path(), clock, regional };
+    const quint16 port = fixture::freePort();
+
+    explicit WholeGateway(const QString &engine)
+    {
+        g.create();
+        Settings &s = g.settings();
+        fixture::useFreshDatabase(s, engine, dir.path());
+        s.RamActive = true;
+        s.RamPoort = QString::number(port);
+        s.NotifyAddress = Local;
+        s.NotifyPort = QString::number(fixture::freePort());
+    }
+};
+
 class RecordingConnection : public HostConnection
 {
 public:
@@ -374,25 +396,15 @@ private slots:
     void zoneChat()
     {
         FIXTURE_ENGINE();
-        QTemporaryDir dir;
-        FixedClock clock(QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)));
-        Regional regional;
-        Gateway g(dir.path(), clock, regional);
-        g.create();
-        Settings &s = g.settings();
-        fixture::useFreshDatabase(s, engine, dir.path());
-        const quint16 port = fixture::freePort();
-        s.RamActive = true;
-        s.RamPoort = QString::number(port);
-        s.NotifyAddress = Local;
-        s.NotifyPort = QString::number(fixture::freePort());
-        s.Zones = true;
+        WholeGateway whole(engine);
+        Gateway &g = whole.g;
+        g.settings().Zones = true;
         g.RamQOutTimerTimer();
         QVERIFY(g.server().isListening());
         for (const QString &sql : Vehicle0042)
             fixture::run(g.database().connection(), sql);
 
-        TestHost host(port);
+        TestHost host(whole.port);
         QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
         host.take();
         QVERIFY(deliver(g.log(), host, "[RS2_EV,0042,AS1,0,3,7]"));
@@ -419,11 +431,7 @@ private slots:
     }
     void connectionLost()
     {
-        if (!fixture::cluster()) {
-            if (fixture::postgresRequired())
-                QFAIL(qPrintable(fixture::clusterProblem()));
-            QSKIP(qPrintable(fixture::clusterProblem()));
-        }
+        FIXTURE_REQUIRE(u"postgresql"_s)
         QFETCH(QString, flags);
         QFETCH(QByteArray, message);
         Link f(u"postgresql"_s);
@@ -489,23 +497,11 @@ private slots:
     // off at the next tick, and on again once the server is back.
     void serverStopsDuringShiftStart()
     {
-        if (!fixture::cluster()) {
-            if (fixture::postgresRequired())
-                QFAIL(qPrintable(fixture::clusterProblem()));
-            QSKIP(qPrintable(fixture::clusterProblem()));
-        }
-        QTemporaryDir dir;
-        FixedClock clock(QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)));
-        Regional regional;
-        Gateway g(dir.path(), clock, regional);
-        g.create();
-        Settings &s = g.settings();
-        fixture::useFreshDatabase(s, u"postgresql"_s, dir.path());
-        const quint16 port = fixture::freePort();
-        s.RamActive = true;
-        s.RamPoort = QString::number(port);
-        s.NotifyAddress = Local;
-        s.NotifyPort = QString::number(fixture::freePort());
+        FIXTURE_REQUIRE(u"postgresql"_s)
+        WholeGateway whole(u"postgresql"_s);
+        Gateway &g = whole.g;
+        FixedClock &clock = whole.clock;
+        const quint16 port = whole.port;
         g.RamQOutTimerTimer();
         QVERIFY(g.server().isListening());
 

@@ -444,11 +444,7 @@ private slots:
     // The route check runs with the ride's vehicle, 0 for a ride that does not exist.
     void routeCheck()
     {
-        if (!fixture::engineAvailable(u"postgresql"_s)) {
-            if (fixture::postgresRequired())
-                QFAIL(qPrintable(fixture::clusterProblem()));
-            QSKIP(qPrintable(fixture::clusterProblem()));
-        }
+        FIXTURE_REQUIRE(u"postgresql"_s)
         Handlers h(u"postgresql"_s);
         exportInto(h);
         h.run({ u"CREATE TABLE routecalls (id SERIAL PRIMARY KEY, wagen INTEGER)"_s,
