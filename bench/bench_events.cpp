@@ -1,10 +1,12 @@
-// Vehicle events end to end: a host thread on loopback sends OD1/SD1 pairs (with positions) for
-// 200 vehicles, each message as soon as the previous one is acknowledged, to the gateway's
-// listener, dispatcher and event handlers, on SQLite and on a throwaway PostgreSQL server.
+// Vehicle events end to end: a host thread on loopback sends, for 200 vehicles, a shift start
+// and end (OD1/SD1), and a shift with a street-hail ride (OD1, SV1, BV1 without a ride number, a
+// position report, SD1), all with positions, each message as soon as the previous one is
+// answered, to the gateway's listener, dispatcher and event handlers, on SQLite and on a
+// throwaway PostgreSQL server.
 // Beside it, in the same run, the same SQL statements through plain QtSql, no gateway code.
 // Reports events per second, the median and 99th percentile from send to "[RS2_EV_ACK]", and
 // the cost per event of both sides, and the link's floor: an event that needs no SQL.
-// Usage: bench_events [--rounds N] (default 5: 2000 events)
+// Usage: bench_events [--rounds N] (default 5: 2,000 shift events, then 5,000 with the rides)
 #include "app/applicationerrors.h"
 #include "config/settings.h"
 #include "db/database.h"
@@ -15,6 +17,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "support/dbfixture.h"
 
 #include <QCoreApplication>
@@ -39,9 +42,17 @@ namespace {
 
 constexpr int Vehicles = 200;
 
+// Four characters, so that position reports, which name a vehicle by the last four characters
+// of its identity, find it too.
 QString imei(int i)
 {
-    return u"357%1"_s.arg(i, 12, 10, QChar(u'0'));
+    return QString::number(1000 + i);
+}
+
+// The identity a position report carries: 15 digits ending in the vehicle's four.
+QString terminal(int i)
+{
+    return u"35700000000"_s + imei(i);
 }
 
 QString pass(int i)
@@ -49,13 +60,25 @@ QString pass(int i)
     return u"P%1"_s.arg(i);
 }
 
-// The host's messages: per round, every vehicle signs on, then every vehicle signs off.
-QList<QByteArray> messages(int rounds)
+enum class Workload { Shifts, Rides };
+
+// The host's messages: per round, every vehicle signs on, then (rides) every vehicle takes a
+// customer off the street, ends that ride and reports its position, then every vehicle signs
+// off.
+QList<QByteArray> messages(int rounds, Workload w)
 {
     QList<QByteArray> out;
     for (int r = 0; r < rounds; ++r) {
         for (int i = 0; i < Vehicles; ++i)
             out << u"[RS2_EV,%1,OD1,+%2,0,%3,91437890,8529620]"_s.arg(imei(i)).arg(1200000 + r * 1000).arg(pass(i)).toLatin1();
+        if (w == Workload::Rides) {
+            for (int i = 0; i < Vehicles; ++i)
+                out << u"[RS2_EV,%1,SV1,+%2,0,0,91437890,8529620,%3,0,0,0]"_s.arg(imei(i)).arg(1200100 + r * 1000).arg(pass(i)).toLatin1();
+            for (int i = 0; i < Vehicles; ++i)
+                out << u"[RS2_EV,%1,BV1,900,0,0,0,0,1850,0,0,0,91437890,8529620,0]"_s.arg(imei(i)).toLatin1();
+            for (int i = 0; i < Vehicles; ++i)
+                out << u"[RS2_RGD,%1,A,91437890,8529620]"_s.arg(terminal(i)).toLatin1();
+        }
         for (int i = 0; i < Vehicles; ++i)
             out << u"[RS2_EV,%1,SD1,+%2,0,91437890,8529620]"_s.arg(imei(i)).arg(1200500 + r * 1000).toLatin1();
     }
@@ -91,6 +114,13 @@ public:
         m_events.vehicleEvent(m);
         nanoseconds += t.nsecsElapsed();
     }
+    void positionReport(const InboundMessage &m) override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_events.positionReport(m);
+        nanoseconds += t.nsecsElapsed();
+    }
     qint64 nanoseconds = 0;
 
 private:
@@ -111,7 +141,9 @@ struct GatewaySide
     ApplicationErrors errors { log, &database };
     DatabaseNotifier status { statements, errors };
     LastPosition position;
-    VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
+    StatusExport exporter { settings, clock, regional, logDir.path() };
+    VehicleEvents events { { statements, log, status, errors, settings, clock, position, exporter,
+                             [](const QString &, const QString &) { return true; } } };
     TimedEvents timed { events };
     InboundDispatcher dispatcher { log, link, settings, errors, timed, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
@@ -151,7 +183,7 @@ struct GatewaySide
                 while (!in.contains(']') && socket.waitForReadyRead(5000))
                     in += socket.readAll();
                 t.latencies.push_back(double(one.nsecsElapsed()) / 1000);
-                if (in == "[RS2_EV_ACK]")
+                if (in == "[RS2_EV_ACK]" || in == "[RS2_RGD_ACK]")
                     ++t.acks;
             }
             t.seconds = double(total.nsecsElapsed()) / 1e9;
@@ -174,10 +206,13 @@ struct GatewaySide
 struct DirectSide
 {
     QSqlDatabase db;
+    QString routeCheck; // the procedure call, none on SQLite
     QSqlQuery vehicle { db }, driver { db }, pairShift { db }, constants { db }, newShift { db }, message { db },
-        status { db }, gps { db }, openShift { db }, endShift { db };
+        status { db }, gps { db }, openShift { db }, endShift { db }, freeShift { db }, newRide { db }, newestRide { db },
+        takeRide { db }, transaction { db }, rideInHand { db }, ride { db }, release { db }, freeAgain { db }, route { db },
+        plainVehicle { db };
 
-    explicit DirectSide(QSqlDatabase connection) : db(connection)
+    DirectSide(QSqlDatabase connection, const QString &procedureCall) : db(connection), routeCheck(procedureCall)
     {
         auto prepare = [](QSqlQuery &q, const QString &sql) {
             q.setForwardOnly(true);
@@ -197,6 +232,24 @@ struct DirectSide
         prepare(openShift, u"select * from ritstaten where lsn_wag_id=? AND lsn_status=0"_s);
         prepare(endShift, u"UPDATE ritstaten SET lsn_einde = ?, lsn_status = ?, lsn_actie = ?, lsn_kilometerstand_einde = ?"
                           " WHERE lsn_id = ?"_s);
+        prepare(freeShift, u"select * from ritstaten where lsn_wag_id=? AND ((lsn_actie = 'B') OR (lsn_actie= 'L')) AND lsn_status=0"_s);
+        prepare(newRide, u"INSERT INTO planning (pla_wagen, pla_chauffeur, pla_datum, pla_tijdstip, pla_tijdstip_locatie,"
+                         " pla_tijdstip_toewijzen, pla_tijdstip_bestemmen, pla_status, pla_rc, pla_lopers, pla_reiziger,"
+                         " pla_tarief_bedrijf, pla_lsn, pla_bdr_id, pla_oph_land, pla_ophstraat, pla_ophstad, pla_opmerking,"
+                         " pla_km_map, pla_rolstoel, pla_soortvervoer, pla_soortwagen, pla_soortrit, pla_naam_reiziger,"
+                         " pla_combineren, pla_filter) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+        prepare(newestRide, u"select MAX(PLA_ID) as waarde from planning where pla_status = 'K' and pla_wagen=?"_s);
+        prepare(takeRide, u"UPDATE ritstaten SET lsn_rit = ?, lsn_route = ?, lsn_actie = ? WHERE lsn_id = ?"_s);
+        prepare(transaction, u"INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code,"
+                             " tra_opmerking) VALUES (?, ?, ?, ?, ?, ?, ?)"_s);
+        prepare(rideInHand, u"select lsn_rit from (Wagens inner join ritstaten on lsn_wag_id=wag_id AND lsn_status=0) where wag_imei=?"_s);
+        prepare(ride, u"select * from planning where pla_id=?"_s);
+        prepare(release, u"UPDATE planning SET pla_status = ?, pla_tijdstip_vrijmelden = ?, pla_bedrag_1 = ?, pla_km_map = ?,"
+                         " pla_odo_stop = ? WHERE pla_id = ?"_s);
+        prepare(freeAgain, u"UPDATE RITSTATEN SET lsn_actie='B' where lsn_id=?"_s);
+        if (!routeCheck.isEmpty())
+            prepare(route, routeCheck);
+        prepare(plainVehicle, u"select * from wagens where wag_imei=?"_s);
     }
 
     static QSqlRecord first(QSqlQuery &q, const QVariantList &values)
@@ -224,7 +277,52 @@ struct DirectSide
         exec(gps, { now, now, u""_s, terminal, code, 1, u"52.3901"_s, u"4.8871"_s });
     }
 
-    double run(int rounds)
+    // SV1 without a ride number: the position, then a street-hail ride on the free ritstaat.
+    void streetHail(int i)
+    {
+        position(u"SV1"_s, imei(i));
+        const QSqlRecord v = first(vehicle, { imei(i) });
+        const int wag = v.value(u"wag_id"_s).toInt();
+        const QSqlRecord lsn = first(freeShift, { wag });
+        const int shift = lsn.value(u"lsn_id"_s).toInt();
+        const int chf = lsn.value(u"lsn_chf_id"_s).toInt();
+        const QSqlRecord c = first(constants, { 1 });
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString hail = u"INSTAPRIT"_s;
+        exec(newRide, { wag, chf, now, now, now, now, now, u"K"_s, 0, 1, c.value(u"con_contant"_s), c.value(u"con_tarief"_s), shift,
+                        1, c.value(u"con_land"_s).toString().left(2), hail, hail, hail, u"0.0000"_s, 0, u"P"_s, v.value(u"wag_type"_s),
+                        u"S"_s, hail, 0, u"I"_s });
+        const int rideId = first(newestRide, { wag }).value(u"waarde"_s).toInt();
+        exec(takeRide, { rideId, 0, u"K"_s, shift });
+        exec(transaction, { 0, shift, rideId, wag, chf, 7, hail });
+        exec(status, { 999, u"Wagen 1 heeft een instaprit gestart"_s });
+    }
+
+    // BV1 without a ride number: the position, then the ride in hand released with zeros.
+    void rideEnd(int i)
+    {
+        position(u"BV1"_s, imei(i));
+        const int rideId = first(rideInHand, { imei(i) }).value(u"lsn_rit"_s).toInt();
+        const QSqlRecord p = first(ride, { rideId });
+        const int shift = p.value(u"pla_lsn"_s).toInt();
+        const int wag = p.value(u"pla_wagen"_s).toInt();
+        exec(release, { u"V"_s, QDateTime::currentDateTime(), u"0.0000"_s, u"0.0000"_s, u"0.0000"_s, rideId });
+        exec(freeAgain, { shift });
+        exec(transaction, { 0, shift, rideId, wag, 0, 8, u""_s });
+        if (!routeCheck.isEmpty()) {
+            exec(route, { wag });
+            route.finish();
+        }
+        exec(status, { 999, u"Chauffeur in 1000 melding einde rit"_s });
+    }
+
+    void positionReport(int i)
+    {
+        first(plainVehicle, { imei(i) });
+        position(u"ATU"_s, terminal(i));
+    }
+
+    double run(int rounds, Workload w)
     {
         QElapsedTimer t;
         t.start();
@@ -243,6 +341,14 @@ struct DirectSide
                 exec(status, { 999, u"Aanvang dienst Bench Driver"_s });
                 position(u"OD1"_s, imei(i));
             }
+            if (w == Workload::Rides) {
+                for (int i = 0; i < Vehicles; ++i)
+                    streetHail(i);
+                for (int i = 0; i < Vehicles; ++i)
+                    rideEnd(i);
+                for (int i = 0; i < Vehicles; ++i)
+                    positionReport(i);
+            }
             for (int i = 0; i < Vehicles; ++i) {
                 const int wag = first(vehicle, { imei(i) }).value(u"wag_id"_s).toInt();
                 const int lsn = first(openShift, { wag }).value(u"lsn_id"_s).toInt();
@@ -251,7 +357,7 @@ struct DirectSide
                 position(u"SD1"_s, imei(i));
             }
         }
-        return t.nsecsElapsed() / 1e3 / (rounds * Vehicles * 2);
+        return t.nsecsElapsed() / 1e3 / (rounds * Vehicles * (w == Workload::Rides ? 5 : 2));
     }
 };
 
@@ -263,13 +369,14 @@ void addFleet(QSqlDatabase db)
     }
 }
 
-void bench(const char *engine, Settings &settings, const QString &dir, int rounds)
+void bench(const char *engine, Settings &settings, const QString &dir, int rounds, Workload w)
 {
     settings.MapPointOK = true;
     GatewaySide gateway(settings, dir);
     addFleet(gateway.database.connection());
-    DirectSide direct(gateway.database.connection());
-    const QList<QByteArray> sends = messages(rounds);
+    DirectSide direct(gateway.database.connection(), gateway.database.dialect().procedureCall());
+    const QList<QByteArray> sends = messages(rounds, w);
+    const char *mix = w == Workload::Rides ? "OD1, SV1, BV1, position report, SD1" : "OD1, SD1";
 
     // Interleaved, twice, best of each: a slow moment of the machine hits both sides.
     Timing best;
@@ -280,7 +387,7 @@ void bench(const char *engine, Settings &settings, const QString &dir, int round
             std::printf("%s: only %d of %lld events acknowledged\n", engine, t.acks, qlonglong(sends.size()));
         if (best.seconds == 0 || t.seconds < best.seconds)
             best = std::move(t);
-        directBest = std::min(directBest, direct.run(rounds));
+        directBest = std::min(directBest, direct.run(rounds, w));
     }
     // The link's floor: events of a code nobody handles, acknowledged without any SQL.
     QList<QByteArray> idle;
@@ -290,14 +397,16 @@ void bench(const char *engine, Settings &settings, const QString &dir, int round
 
     const double perEvent = best.seconds * 1e6 / double(sends.size());
     const double inHandlers = best.handlers * 1e6 / double(sends.size());
-    std::printf("%s: %lld events, %.0f events/s, send to ack median %.0f us, p99 %.0f us\n"
+    std::printf("%s (%s): %lld events, %.0f events/s, send to ack median %.0f us, p99 %.0f us\n"
                 "  end to end %.0f us/event (handlers %.0f, link %.0f), same SQL through QtSql %.0f us/event\n"
                 "  end to end / QtSql %.2f, handlers / QtSql %.2f; an event without SQL: %.0f us send to ack (median)\n",
-                engine, qlonglong(sends.size()), double(sends.size()) / best.seconds, percentile(best.latencies, 0.5),
+                engine, mix, qlonglong(sends.size()), double(sends.size()) / best.seconds, percentile(best.latencies, 0.5),
                 percentile(best.latencies, 0.99), perEvent, inHandlers, perEvent - inHandlers, directBest,
                 perEvent / directBest, inHandlers / directBest, percentile(floor.latencies, 0.5));
-    if (gateway.log.lines().filter(u"mislukt"_s).size() > 0)
-        std::printf("  gateway logged failures, e.g. %s\n", qPrintable(gateway.log.lines().filter(u"mislukt"_s).first()));
+    for (const QString &failure : { u"mislukt"_s, u"niet gevonden"_s, u"ontbreekt"_s }) {
+        if (const QStringList lines = gateway.log.lines().filter(failure); !lines.isEmpty())
+            std::printf("  gateway logged failures, e.g. %s\n", qPrintable(lines.first()));
+    }
 }
 
 } // namespace
@@ -310,6 +419,7 @@ int main(int argc, char **argv)
         if (std::strcmp(argv[i], "--rounds") == 0)
             rounds = std::max(1, std::atoi(argv[i + 1]));
     QTemporaryDir dir;
-    fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) { bench(engine, s, dir.path(), rounds); });
+    for (const Workload w : { Workload::Shifts, Workload::Rides })
+        fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) { bench(engine, s, dir.path(), rounds, w); });
     return 0;
 }

@@ -20,7 +20,8 @@ Gateway::Gateway(const QString &programDir, const Clock &clock, const Regional &
     , m_status(m_statements, m_errors)
     , m_udp(m_settings, m_errors)
     , m_export(m_settings, clock, regional, programDir)
-    , m_events({ m_statements, m_log, m_status, m_errors, m_settings, clock, m_position })
+    , m_events({ m_statements, m_log, m_status, m_errors, m_settings, clock, m_position, m_export,
+                 [this](const QString &text, const QString &vehicle) { return m_output.VerzendenChat(text, vehicle); } })
     , m_dispatcher(m_log, m_link, m_settings, m_errors, m_events, clock, regional)
     , m_server(m_log, m_link, m_settings, m_status, m_errors, m_dispatcher, regional)
     , m_tick({ m_settings, m_closing, m_queue, m_server, m_link, m_database, m_log, m_status, m_udp, m_errors, clock, regional })

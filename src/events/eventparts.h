@@ -2,11 +2,14 @@
 
 #include <QString>
 
+#include <functional>
+
 class Clock;
 class ErrorHandler;
 class Log;
 class StatusNotifier;
 class Statements;
+class StatusExport;
 struct Settings;
 
 // The last GPS position handled, as decimal-degree texts (`LastLatitude` with its "00" in
@@ -18,6 +21,10 @@ struct LastPosition
     QString LastLongitude;
 };
 
+// `VerzendenChat`: queues a chat text for a vehicle address; false when it was not queued.
+// The gateway wires it to the dispatch output, which the event handlers do not know.
+using ChatSender = std::function<bool(const QString &text, const QString &vehicle)>;
+
 // What every vehicle-event handler works with. The gateway owns all of it.
 struct EventParts
 {
@@ -28,4 +35,6 @@ struct EventParts
     const Settings &settings;
     const Clock &clock;
     LastPosition &position;
+    StatusExport &exporter;
+    ChatSender chat;
 };

@@ -1,13 +1,18 @@
 #include "eventtable.h"
 
 #include "config/settings.h"
+#include "db/databaseerror.h"
+#include "db/statements.h"
 #include "log/log.h"
 #include "notify/statusnotifier.h"
 #include "position.h"
 #include "records.h"
 #include "refusal.h"
+#include "release.h"
+#include "rides.h"
 #include "shift.h"
 #include "transaction.h"
+#include "util/korvanfunctions.h"
 #include "util/lenientint.h"
 
 #include <QLatin1StringView>
@@ -80,7 +85,7 @@ QString statusText(const QStringList &list, int status)
 }
 
 // EST: a status number. 1 is a voice request; 10, the driver reporting the vehicle free,
-// belongs with the ride events; 0 and below mean nothing.
+// releases its ride; 0 and below mean nothing.
 void statusReport(EventParts &p, const Message &m)
 {
     const int status = lenientInt(m.field(3));
@@ -92,6 +97,10 @@ void statusReport(EventParts &p, const Message &m)
             text = QString::number(status);
         post(p, u"Chauffeur in wagen "_s + m.field(1) + u" melding "_s + text);
         p.log.Logger(u"M-> Wagen "_s + m.field(1) + u" - EST event ontvangst -> "_s + text);
+    } else if (status == 10) {
+        VrijmeldenWagen(p, m.field(1));
+        post(p, u"Chauffeur in wagen "_s + m.field(1) + u" meld zich handmatig vrijgemeld"_s);
+        p.log.Logger(u"M-> Wagen "_s + m.field(1) + u" - EST handmatig vrijgemeld -> "_s + QString::number(status));
     }
 }
 
@@ -114,6 +123,36 @@ void unregisteredEnd(EventParts &p, const Message &m)
 {
     post(p, u"Einde zwarte rit in wagen "_s + m.field(1));
     logFrom(p, u"M-> SOE (einde zwarte rit) event ontvangst -> "_s, m);
+}
+
+// AS1: the vehicle entered another zone. Its open ritstaten get the zone with the server's
+// time, and with `ZonesPositie` the driver hears how many vehicles are in it. Failures are
+// logged and end only this code's work, except a lost database connection.
+void zoneChange(EventParts &p, const Message &m)
+{
+    if (!p.settings.Zones)
+        return;
+    const int zoneField = p.settings.Veld4 ? 4 : 5;
+    if (m.fields.size() <= zoneField)
+        return;
+    try {
+        const auto vehicle = lookup::vehicle(p.statements, m.field(1));
+        if (!vehicle)
+            return;
+        const QString zone = QString::number(lenientInt(m.field(zoneField)));
+        const QString moved = u"Verplaatsing zone "_s + zone + u" wagen "_s + QString::number(vehicle->ludor);
+        post(p, moved);
+        p.statements.updateTaxizone(zone.toInt(), vehicle->id);
+        p.log.Logger(u"M-> "_s + moved);
+        if (!p.settings.ZonesPositie)
+            return;
+        // Counted after the update, so the vehicle counts itself.
+        if (const auto count = lookup::vehiclesInZone(p.statements, zone.toInt()))
+            p.chat(u"Sector "_s + zone + u" - "_s + QString::number(*count), m.field(1));
+    } catch (const std::exception &e) {
+        p.log.Logger(u"M-> "_s + errorText(e));
+        rethrowIfConnectionLost(e);
+    }
 }
 
 // The position an event carries in fields `latitude` and the one after it, when positions are
@@ -140,15 +179,49 @@ void shiftEnd(EventParts &p, const Message &m)
     eventPosition(p, m, u"SD1"_s, 5);
 }
 
+// SV1: the customer is on board; the position first, then the ride with odometer (3), pass
+// number (8), waiting seconds (10) and ride number (11).
+void rideStart(EventParts &p, const Message &m)
+{
+    logFrom(p, u"M-> SV1 (start rit) event ontvangst -> "_s, m);
+    eventPosition(p, m, u"SV1"_s, 6);
+    const QString &imei = m.field(1);
+    const QString &ride = m.field(11);
+    const QString &passNumber = m.field(8);
+    const QString &odometer = m.field(3);
+    const QString &waitingSeconds = m.field(10);
+    BestemmenRit(p, imei, ride, passNumber, odometer, waitingSeconds, u"0"_s);
+}
+
+// BV1: the ride ended, handled while SV1 is linked to the dispatch (`apxsv1`). Distance in
+// field 3 (also the odometer), the amount in two parts (8 and 9), the ride in field 14 or 16;
+// without a usable ride number the vehicle's own ride is released.
+void rideEnd(EventParts &p, const Message &m)
+{
+    if (!p.settings.apxsv1)
+        return;
+    logFrom(p, u"M-> BV1 (einde rit) event ontvangst -> "_s, m);
+    eventPosition(p, m, u"BV1"_s, 12);
+    const QString &ride = m.field(p.settings.pos16 ? 16 : 14);
+    const double distance = lenientInt(m.field(3));
+    const double amount = double(lenientInt(m.field(8))) + lenientInt(m.field(9));
+    if (VrijmeldenRit(p, ride, distance, amount, distance)) {
+        p.log.Logger(u"M-> BV1 -> rit "_s + ride + u" bijgewerkt"_s);
+    } else {
+        VrijmeldenWagen(p, m.field(1));
+        p.log.Logger(u"M-> BV1 -> geen ritnummer wagen "_s + m.field(1) + u" bijgewerkt"_s);
+    }
+    if (p.settings.APXBV1)
+        post(p, u"Chauffeur in "_s + m.field(1) + u" melding einde rit"_s);
+}
+
 struct EventCode
 {
     QLatin1StringView code; // field 2, compared exactly
     void (*decode)(EventParts &, const Message &);
 };
 
-// In the order the codes are tested. AS1 (zone change) goes before OD1, SV1 (passenger on
-// board) and BV1 (ride ended) after SD1; until they are handled, those codes are acknowledged
-// like every code not listed, and do nothing else.
+// In the order the codes are tested; a code not listed is acknowledged and does nothing else.
 constexpr EventCode codes[] = {
     { "BOB"_L1, accepted },
     { "WOB"_L1, declined },
@@ -156,8 +229,11 @@ constexpr EventCode codes[] = {
     { "SAC"_L1, sacRequest },
     { "SO1"_L1, unregisteredStart },
     { "SOE"_L1, unregisteredEnd },
+    { "AS1"_L1, zoneChange },
     { "OD1"_L1, shiftStart },
     { "SD1"_L1, shiftEnd },
+    { "SV1"_L1, rideStart },
+    { "BV1"_L1, rideEnd },
 };
 
 } // namespace
@@ -171,6 +247,31 @@ void VehicleEvents::vehicleEvent(const InboundMessage &message)
             return;
         }
     }
+}
+
+// A position the host reports for a vehicle, found by the last four characters of its
+// identity; the position is stored under the whole identity.
+void VehicleEvents::positionReport(const InboundMessage &message)
+{
+    EventParts &p = m_parts;
+    if (!p.settings.MapPointOK)
+        return;
+    const QString &imei = message.field(1);
+    const QString shortId = KorvanFunctions::ZeroPadText(imei, 4);
+    if (!lookup::vehicle(p.statements, shortId)) {
+        p.log.Logger(u"M-> Wagen met IMEI "_s + shortId + u" werd niet gevonden"_s);
+        post(p, u"Wagen niet gevonden voor IMEI "_s + shortId);
+        return;
+    }
+    const QString &latitude = message.field(3);
+    const QString &longitude = message.field(4);
+    SysLogConnectRam(p, imei, u"ATU"_s, latitude, longitude);
+    p.log.Logger(u"M-> Wagen met IMEI "_s + shortId + u" - GPS - "_s + latitude + u" / "_s + longitude);
+}
+
+void VehicleEvents::unloading(const QString &vehicle, const QString &remark)
+{
+    LoosmeldenVanRit(m_parts, vehicle, remark);
 }
 
 void VehicleEvents::refusal(const QString &vehicle)

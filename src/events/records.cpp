@@ -23,13 +23,18 @@ QString text(const QSqlRecord &row, const QString &column)
 
 Vehicle toVehicle(const QSqlRecord &row, bool withCompany)
 {
-    return { number(row, u"wag_id"_s), number(row, u"wag_ludor"_s), number(row, u"wag_bdr_id"_s),
-             withCompany ? number(row, u"bdr_id"_s) : 0, text(row, u"wag_kenteken"_s) };
+    return { number(row, u"wag_id"_s),
+             number(row, u"wag_ludor"_s),
+             number(row, u"wag_bdr_id"_s),
+             withCompany ? number(row, u"bdr_id"_s) : 0,
+             text(row, u"wag_kenteken"_s),
+             text(row, u"wag_type"_s) };
 }
 
 Ritstaat toRitstaat(const QSqlRecord &row)
 {
-    return { number(row, u"lsn_id"_s), text(row, u"lsn_actie"_s), number(row, u"lsn_rit"_s) };
+    return { number(row, u"lsn_id"_s), text(row, u"lsn_actie"_s), number(row, u"lsn_rit"_s), number(row, u"lsn_chf_id"_s),
+             number(row, u"lsn_bdr_id"_s) };
 }
 
 } // namespace
@@ -81,13 +86,64 @@ std::optional<Ride> ride(Statements &statements, int ride)
                   text(*row, u"pla_status"_s),
                   text(*row, u"pla_eigenaar"_s),
                   order.isNull() ? QString() : QString::number(order.toLongLong()),
-                  number(*row, u"pla_wagen"_s) };
+                  number(*row, u"pla_wagen"_s),
+                  row->value(u"pla_tijdstip"_s).toDateTime() };
 }
 
 int standardHours(Statements &statements, int company)
 {
     const auto row = statements.ADOConstanten(company);
     return row ? number(*row, u"con_standaard_uren"_s) : 0;
+}
+
+Constants constants(Statements &statements, int company)
+{
+    const auto row = statements.ADOConstanten(company);
+    if (!row)
+        return {};
+    return { number(*row, u"con_contant"_s), number(*row, u"con_tarief"_s), text(*row, u"con_land"_s) };
+}
+
+std::optional<Ritstaat> freeRitstaat(Statements &statements, int vehicle)
+{
+    if (const auto row = statements.ADOLSN(vehicle))
+        return toRitstaat(*row);
+    return {};
+}
+
+int activeRide(Statements &statements, int vehicle)
+{
+    const auto row = statements.ADOZOEKACTIEVERIT(vehicle);
+    return row ? number(*row, u"lsn_rit"_s) : 0;
+}
+
+std::optional<int> newestBoardedRide(Statements &statements, int vehicle)
+{
+    // The maximum of no rows is one row with a null.
+    const auto row = statements.ADORITNUMMER(vehicle);
+    if (!row || row->value(u"waarde"_s).isNull())
+        return {};
+    return number(*row, u"waarde"_s);
+}
+
+std::optional<int> rideInHand(Statements &statements, const QString &imei)
+{
+    if (const auto row = statements.ADOZoekWagenEnLSN(imei))
+        return number(*row, u"lsn_rit"_s);
+    return {};
+}
+
+QString plate(Statements &statements, int vehicle)
+{
+    const auto row = statements.ADOZOEKWAGEN(vehicle);
+    return row ? text(*row, u"wag_kenteken"_s) : QString();
+}
+
+std::optional<int> vehiclesInZone(Statements &statements, int zone)
+{
+    if (const auto row = statements.ADOZones(zone))
+        return number(*row, u"Aantal"_s);
+    return {};
 }
 
 } // namespace lookup

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -16,6 +17,7 @@ struct Vehicle
     int company = 0;    // wag_bdr_id
     int companyKey = 0; // bdr_id of the joined company row; 0 where the look-up has no join
     QString plate;      // wag_kenteken
+    QString type;       // wag_type
 };
 
 struct Driver
@@ -31,6 +33,8 @@ struct Ritstaat
     int id = 0;       // lsn_id
     QString activity; // lsn_actie
     int ride = 0;     // lsn_rit, the ride in hand
+    int driver = 0;   // lsn_chf_id
+    int company = 0;  // lsn_bdr_id
 };
 
 struct Ride
@@ -41,6 +45,15 @@ struct Ride
     QString owner;    // pla_eigenaar
     QString order;    // pla_extern as decimal text, empty when the column is
     int vehicle = 0;  // pla_wagen
+    QDateTime booked; // pla_tijdstip
+};
+
+// A company's constants as the street-hail ride takes them; zeros and empty without a row.
+struct Constants
+{
+    int cashTraveller = 0; // con_contant
+    int tariff = 0;        // con_tarief
+    QString country;       // con_land
 };
 
 namespace lookup {
@@ -59,6 +72,19 @@ std::optional<Ritstaat> openRitstaat(Statements &statements, int vehicle);
 std::optional<Ride> ride(Statements &statements, int ride);
 // `ADOConstanten`: the company's standard shift length in hours; 0 without a constants row.
 int standardHours(Statements &statements, int company);
+Constants constants(Statements &statements, int company);
+// `ADOLSN`: the vehicle's open ritstaat in "B" or "L", free for a street-hail ride.
+std::optional<Ritstaat> freeRitstaat(Statements &statements, int vehicle);
+// `ADOZOEKACTIEVERIT`: the ride in hand of the vehicle's open ritstaat in "T"; 0 without one.
+int activeRide(Statements &statements, int vehicle);
+// `ADORITNUMMER`: the vehicle's newest ride in "K"; nothing when it has none.
+std::optional<int> newestBoardedRide(Statements &statements, int vehicle);
+// `ADOZoekWagenEnLSN`: the ride in hand of the open ritstaat of the vehicle with this IMEI.
+std::optional<int> rideInHand(Statements &statements, const QString &imei);
+// `ADOZOEKWAGEN`: the number plate of a vehicle by its key; empty when there is none.
+QString plate(Statements &statements, int vehicle);
+// `ADOZones`: the number of open ritstaten in a zone.
+std::optional<int> vehiclesInZone(Statements &statements, int zone);
 
 } // namespace lookup
 

@@ -366,11 +366,7 @@ private slots:
     void lostConnection()
     {
         QFETCH(QString, driver);
-        if (!fixture::cluster()) {
-            if (fixture::postgresRequired())
-                QFAIL(qPrintable(fixture::clusterProblem()));
-            QSKIP(qPrintable(fixture::clusterProblem()));
-        }
+        FIXTURE_REQUIRE(u"postgresql"_s)
         Db f(u"postgresql"_s);
         if (driver == "QODBC"_L1) {
             f.settings.xDatabaseType = u"SQLSERVER"_s;

@@ -12,6 +12,7 @@
 #include "link/linkstate.h"
 #include "log/log.h"
 #include "notify/notifiers.h"
+#include "notify/statusxml.h"
 #include "handlers.h"
 #include "support/dbfixture.h"
 #include "support/dispatchsite.h"
@@ -36,7 +37,13 @@ struct Link : DispatchSite
     LinkState link;
     DatabaseNotifier status { statements, errors };
     LastPosition position;
-    VehicleEvents events { { statements, log, status, errors, settings, clock, position } };
+    StatusExport exporter { settings, clock, regional, dir.path() };
+    QStringList chats; // "text|vehicle" of every chat queued
+    VehicleEvents events { { statements, log, status, errors, settings, clock, position, exporter,
+                             [this](const QString &text, const QString &vehicle) {
+                                 chats << text + u'|' + vehicle;
+                                 return true;
+                             } } };
     InboundDispatcher dispatcher { log, link, settings, errors, events, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
 
@@ -46,21 +53,28 @@ struct Link : DispatchSite
         log.setLogDir(dir.path());
     }
 
-    // Switches settings on by name, or off with a "-" in front.
-    void apply(const QString &flags)
+    void apply(const QString &flags) { applyFlags(settings, flags); }
+};
+
+// The whole gateway over a fresh dispatch database, its listener on a free loopback port and
+// its notifications to loopback; the first queue tick opens the database and the listener.
+struct WholeGateway
+{
+    QTemporaryDir dir;
+    FixedClock clock { QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)) };
+    Regional regional;
+    Gateway g { dir.path(), clock, regional };
+    const quint16 port = fixture::freePort();
+
+    explicit WholeGateway(const QString &engine)
     {
-        static const QHash<QString, bool Settings::*> names {
-            { u"MapPointOK"_s, &Settings::MapPointOK }, { u"Centralist"_s, &Settings::Centralist },
-            { u"SAC"_s, &Settings::SAC },               { u"GPSStatus"_s, &Settings::GPSStatus },
-            { u"apxod1"_s, &Settings::apxod1 },         { u"APXSD1"_s, &Settings::APXSD1 },
-        };
-        for (QString flag : flags.split(u' ', Qt::SkipEmptyParts)) {
-            const bool on = !flag.startsWith(u'-');
-            if (!on)
-                flag.remove(0, 1);
-            QVERIFY2(names.contains(flag), qPrintable(flag));
-            settings.*names.value(flag) = on;
-        }
+        g.create();
+        Settings &s = g.settings();
+        fixture::useFreshDatabase(s, engine, dir.path());
+        s.RamActive = true;
+        s.RamPoort = QString::number(port);
+        s.NotifyAddress = Local;
+        s.NotifyPort = QString::number(fixture::freePort());
     }
 };
 
@@ -80,6 +94,8 @@ const QString Positions = u"SELECT GPS_Imei, GPS_Statuscode, GPS_Latitude, GPS_L
 const QString Ride2 = u"SELECT pla_status, pla_spoed, pla_wagen, pla_chauffeur, pla_lsn FROM planning WHERE pla_id = 2"_s;
 const QString Refusals = u"SELECT bbo_wag_id, bbo_code FROM berichtenbox WHERE bbo_code = 'TIM-016'"_s;
 const QString Ritstaat2 = u"SELECT lsn_actie FROM ritstaten WHERE lsn_id = 2"_s;
+const QString Released2 = u"SELECT pla_status, pla_bedrag_1, pla_km_map, pla_odo_stop FROM planning WHERE pla_id = 2"_s;
+const QString Zone2 = u"SELECT lsn_taxizone FROM ritstaten WHERE lsn_id = 2"_s;
 
 // Vehicle 4, identity "0042", on shift with ritstaat 2 and ride 2 in hand.
 const QStringList Vehicle0042 {
@@ -205,6 +221,79 @@ private slots:
                                 u"SPR event ontvangst -> 'OR''=' niet gevonden"_s },
                   QStringList { Calls }, QStringList { QString() });
 
+        // The ride events, for vehicle 0042 on its way with ride 2.
+        const QStringList onTheWay = Vehicle0042 + QStringList { u"UPDATE ritstaten SET lsn_actie = 'T' WHERE lsn_id = 2"_s };
+        const QString sv1 = u"M-> SV1 (start rit) event ontvangst -> 127.0.0.1"_s;
+        const QString bv1 = u"M-> BV1 (einde rit) event ontvangst -> 127.0.0.1"_s;
+        const QStringList endOfRide { u"Chauffeur in 0042 melding einde rit"_s };
+        const QStringList still { u"K|0|4|2|2"_s, u"T"_s, QString() };
+        engineRow("SV1", onTheWay, u"MapPointOK"_s, QByteArray("[RS2_EV,0042,SV1,+123456,0,0,91437890,8529620,1001,0,0,2]"), ack(),
+                  QStringList { sv1, u"M-> Klant ingestapt in wagen 42 - rit 2 bijgewerkt "_s },
+                  QStringList { u"Klant ingestapt in wagen 42"_s }, QStringList { Ride2, Ritstaat2, Transacties, Positions },
+                  QStringList { u"K|0|4|2|2"_s, u"K"_s, u"0|2|2|4|0|7|"_s, u"0042|SV1|52.3901|4.8871"_s });
+        engineRow("SV1 without a ride number", onTheWay, QString(), QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0]"),
+                  QByteArray(), QStringList { sv1, u"M-> Veld 11 ontbreekt in [RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0]"_s },
+                  none, QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("SV1 street hail", onTheWay + QStringList { u"UPDATE ritstaten SET lsn_actie = 'B' WHERE lsn_id = 2"_s }, QString(),
+                  QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0,0]"), ack(),
+                  QStringList { sv1, u"M-> Instaprit waargenomen 42"_s }, QStringList { u"Wagen 42 heeft een instaprit gestart"_s },
+                  QStringList { Ritstaat2, Transacties }, QStringList { u"K"_s, u"0|2|4|4|2|7|Instaprit"_s });
+        const QByteArray bv1Message("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,91437890,8529620,2]");
+        engineRow("BV1 with 15 fields", onTheWay, u"MapPointOK"_s, bv1Message, ack(),
+                  QStringList { bv1, u"M-> BV1 -> rit 2 bijgewerkt"_s }, endOfRide,
+                  QStringList { Released2, Ritstaat2, Transacties, Positions },
+                  QStringList { u"V|0.73|1500|15"_s, u"B"_s, u"0|2|2|4|0|8|"_s, u"0042|BV1|52.3901|4.8871"_s });
+        engineRow("BV1 with pos16 and 15 fields", onTheWay, u"pos16"_s, bv1Message, QByteArray(),
+                  QStringList { bv1, u"M-> Veld 16 ontbreekt in "_s + QString::fromLatin1(bv1Message) }, none,
+                  QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("BV1 with pos16", onTheWay, u"pos16 -APXBV1"_s, QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,99,15,2]"),
+                  ack(), QStringList { bv1, u"M-> BV1 -> rit 2 bijgewerkt"_s }, none, QStringList { Released2, Ritstaat2 },
+                  QStringList { u"V|0.73|1500|15"_s, u"B"_s });
+        // Without a ride number the vehicle's own ride is released, with zeros.
+        engineRow("BV1 with ride 0", onTheWay, QString(), QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,0]"), ack(),
+                  QStringList { bv1, u"M-> BV1 -> geen ritnummer wagen 0042 bijgewerkt"_s }, endOfRide,
+                  QStringList { Released2, Ritstaat2, Transacties }, QStringList { u"V|0|0|0"_s, u"B"_s, u"0|2|2|4|0|8|"_s });
+        engineRow("BV1 while SV1 is not linked", onTheWay, u"-apxsv1 APXBV1"_s, bv1Message, ack(), none, none,
+                  QStringList { Ride2, Ritstaat2, Transacties }, still);
+        engineRow("EST 10", onTheWay, QString(), QByteArray("[RS2_EV,0042,EST,10]"), ack(),
+                  QStringList { u"M-> Wagen 0042 - EST handmatig vrijgemeld -> 10"_s },
+                  QStringList { u"Chauffeur in wagen 0042 meld zich handmatig vrijgemeld"_s },
+                  QStringList { Released2, Ritstaat2, Transacties }, QStringList { u"V|0|0|0"_s, u"B"_s, u"0|2|2|4|0|8|"_s });
+
+        const QStringList moved { u"M-> Verplaatsing zone 7 wagen 42"_s };
+        const QStringList movedStatus { u"Verplaatsing zone 7 wagen 42"_s };
+        engineRow("AS1 with 6 fields", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0042,AS1,0,3,7]"), ack(), moved, movedStatus,
+                  QStringList { Zone2 }, QStringList { u"7"_s });
+        engineRow("AS1 with 5 fields", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0042,AS1,0,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 with 5 fields and Veld4", Vehicle0042, u"Zones Veld4"_s, QByteArray("[RS2_EV,0042,AS1,0,7]"), ack(), moved,
+                  movedStatus, QStringList { Zone2 }, QStringList { u"7"_s });
+        engineRow("AS1 while zones are off", Vehicle0042, QString(), QByteArray("[RS2_EV,0042,AS1,0,3,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 of an unknown vehicle", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,0099,AS1,0,3,7]"), ack(), none, none,
+                  QStringList { Zone2 }, QStringList { u"0"_s });
+        engineRow("AS1 identity trying SQL injection", Vehicle0042, u"Zones"_s, QByteArray("[RS2_EV,x'OR'1'='1,AS1,0,3,7]"), ack(),
+                  none, none, QStringList { Zone2 }, QStringList { u"0"_s });
+
+        const QString rgd = u"[RS2_RGD_ACK]"_s;
+        engineRow("position report with a 15-digit identity", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]"), rgd.toLatin1(),
+                  QStringList { u"M-> Wagen met IMEI 0042 - GPS - 91437890 / 8529620"_s }, none, QStringList { Positions },
+                  QStringList { u"356000000000042|ATU|52.3901|4.8871"_s });
+        engineRow("position report with a short identity", Vehicle0042, u"MapPointOK"_s, QByteArray("[RS2_RGD,42,0,91437890,8529620]"),
+                  rgd.toLatin1(), QStringList { u"M-> Wagen met IMEI 0042 - GPS - 91437890 / 8529620"_s }, none,
+                  QStringList { Positions }, QStringList { u"42|ATU|52.3901|4.8871"_s });
+        engineRow("position report of an unknown identity", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000099,0,91437890,8529620]"), rgd.toLatin1(),
+                  QStringList { u"M-> Wagen met IMEI 0099 werd niet gevonden"_s },
+                  QStringList { u"Wagen niet gevonden voor IMEI 0099"_s }, QStringList { Positions }, QStringList { QString() });
+        engineRow("position report, not stored", Vehicle0042, QString(), QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]"),
+                  rgd.toLatin1(), none, none, QStringList { Positions }, QStringList { QString() });
+        engineRow("position report without a longitude", Vehicle0042, u"MapPointOK"_s,
+                  QByteArray("[RS2_RGD,356000000000042,0,91437890]"), QByteArray(),
+                  QStringList { u"M-> Veld 4 ontbreekt in [RS2_RGD,356000000000042,0,91437890]"_s }, none, QStringList { Positions },
+                  QStringList { QString() });
+
         const QStringList refused { Refusals, Ride2, Ritstaat2 };
         const QStringList returned { u"4|TIM-016"_s, u"W|1|0|0|0"_s, u"B"_s };
         engineRow("NOTRANSFER", Vehicle0042, QString(), QByteArray("[RS2_NOTRANSFER,0042]"), QByteArray("[RS2_NOTRANSFER_ACK]"), none,
@@ -262,6 +351,107 @@ private slots:
             QCOMPARE(f.rows(checks[i]).join(u';'), rows[i]);
     }
 
+    // An unloading report is acknowledged at once; with `Loosmelden` the delete order follows as
+    // a message of its own.
+    void unloading_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("ride");
+        engineRow("without Loosmelden", QString(), ack(), u"K|0|4|2|2"_s);
+        engineRow("with Loosmelden", u"Loosmelden"_s, ack() + "[RS2_GRO_DELRIT,0042,DELRIT12345678]", u"L|0|4|2|2"_s);
+    }
+    void unloading()
+    {
+        FIXTURE_ENGINE();
+        QFETCH(QString, flags);
+        QFETCH(QByteArray, received);
+        QFETCH(QString, ride);
+        Link f(engine);
+        f.run(Vehicle0042 + QStringList { u"UPDATE ritstaten SET lsn_actie = 'T' WHERE lsn_id = 2"_s });
+        f.apply(flags);
+        f.server.start(0);
+        TestHost host(f.server.port());
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+        const qsizetype from = f.log.lines().size();
+        QVERIFY(deliver(f.log, host, "[RS2_GRO_LOOS,0042,12345678]"));
+        QByteArray sent;
+        QVERIFY(roundTrip(f.log, host, sent));
+        QCOMPARE(sent, received);
+        QCOMPARE(f.rows(Ride2), QStringList { ride });
+        const QStringList texts = f.texts(from);
+        QVERIFY(texts.contains(u"M-> *[RS2_EV_ACK]"_s));
+        QCOMPARE(texts.contains(u"--> [RS2_GRO_DELRIT,0042,DELRIT12345678]"_s), received != ack());
+    }
+
+    // The vehicle alone in its zone hears so at a later queue tick, through the whole gateway.
+    void zoneChat_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << u"sqlite"_s;
+        QTest::newRow("postgresql") << u"postgresql"_s;
+    }
+    void zoneChat()
+    {
+        FIXTURE_ENGINE();
+        WholeGateway whole(engine);
+        Gateway &g = whole.g;
+        g.settings().Zones = true;
+        g.RamQOutTimerTimer();
+        QVERIFY(g.server().isListening());
+        for (const QString &sql : Vehicle0042)
+            fixture::run(g.database().connection(), sql);
+
+        TestHost host(whole.port);
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+        QVERIFY(deliver(g.log(), host, "[RS2_EV,0042,AS1,0,3,7]"));
+        QTRY_COMPARE(host.received, ack());
+        host.take();
+        g.RamQOutTimerTimer();
+        QTRY_COMPARE(host.received, QByteArray("[RS2_VRY,0042,DE2Sector 7 - 1\r\n]"));
+        QVERIFY(std::any_of(g.log().lines().begin(), g.log().lines().end(),
+                            [](const QString &l) { return l.endsWith(u"Chatbericht aangemaakt voor 0042"_s); }));
+        g.server().stop();
+    }
+
+    // A lost database connection in the middle of a ride event, a zone change, a position report
+    // or an unloading report: no acknowledgement, so the host sends it again.
+    void connectionLost_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("SV1") << QString() << QByteArray("[RS2_EV,0042,SV1,+123456,0,0,1,2,1001,0,0,2]");
+        QTest::newRow("BV1") << QString() << QByteArray("[RS2_EV,0042,BV1,1500,4,5,6,7,23,50,10,11,1,2,2]");
+        QTest::newRow("AS1") << u"Zones"_s << QByteArray("[RS2_EV,0042,AS1,0,3,7]");
+        QTest::newRow("position report") << u"MapPointOK"_s << QByteArray("[RS2_RGD,356000000000042,0,91437890,8529620]");
+        QTest::newRow("unloading report") << u"Loosmelden"_s << QByteArray("[RS2_GRO_LOOS,0042,12345678]");
+    }
+    void connectionLost()
+    {
+        FIXTURE_REQUIRE(u"postgresql"_s)
+        QFETCH(QString, flags);
+        QFETCH(QByteArray, message);
+        Link f(u"postgresql"_s);
+        f.run(Vehicle0042);
+        f.apply(flags);
+        f.server.start(0);
+        TestHost host(f.server.port());
+        QTRY_VERIFY(host.received.startsWith("[CONNECT_2000"));
+        host.take();
+
+        QVERIFY(fixture::cluster()->stopServer());
+        QVERIFY(deliver(f.log, host, message));
+        QByteArray sent;
+        const bool answered = roundTrip(f.log, host, sent);
+        QVERIFY(fixture::cluster()->startServer());
+        QVERIFY(answered);
+        QCOMPARE(sent, QByteArray());
+        QVERIFY(!f.database.isOpen());
+    }
+
     // Recorded sessions: "> " what one read receives, "< " each write back, "? text" a log
     // line ending in text, "set Flag" a setting switched on, "exec SQL" a change made by the
     // dispatch workstations, "sql QUERY => rows" what the query returns then, its rows joined
@@ -307,23 +497,11 @@ private slots:
     // off at the next tick, and on again once the server is back.
     void serverStopsDuringShiftStart()
     {
-        if (!fixture::cluster()) {
-            if (fixture::postgresRequired())
-                QFAIL(qPrintable(fixture::clusterProblem()));
-            QSKIP(qPrintable(fixture::clusterProblem()));
-        }
-        QTemporaryDir dir;
-        FixedClock clock(QDateTime(QDate(2025, 12, 31), QTime(10, 0, 0)));
-        Regional regional;
-        Gateway g(dir.path(), clock, regional);
-        g.create();
-        Settings &s = g.settings();
-        fixture::useFreshDatabase(s, u"postgresql"_s, dir.path());
-        const quint16 port = fixture::freePort();
-        s.RamActive = true;
-        s.RamPoort = QString::number(port);
-        s.NotifyAddress = Local;
-        s.NotifyPort = QString::number(fixture::freePort());
+        FIXTURE_REQUIRE(u"postgresql"_s)
+        WholeGateway whole(u"postgresql"_s);
+        Gateway &g = whole.g;
+        FixedClock &clock = whole.clock;
+        const quint16 port = whole.port;
         g.RamQOutTimerTimer();
         QVERIFY(g.server().isListening());
 

@@ -83,11 +83,15 @@ QStringList rows(QSqlDatabase db, const QString &sql);
 
 } // namespace fixture
 
-// In a test function with the column "engine": skips or fails a row whose engine cannot run.
-#define FIXTURE_ENGINE()                                                                                               \
-    QFETCH(QString, engine);                                                                                           \
+// Skips or fails a test that needs an engine which cannot run.
+#define FIXTURE_REQUIRE(engine)                                                                                        \
     if (!fixture::engineAvailable(engine)) {                                                                           \
         if (fixture::postgresRequired())                                                                               \
             QFAIL(qPrintable(fixture::clusterProblem()));                                                              \
         QSKIP(qPrintable(fixture::clusterProblem()));                                                                  \
     }
+
+// In a test function with the column "engine": skips or fails a row whose engine cannot run.
+#define FIXTURE_ENGINE()                                                                                               \
+    QFETCH(QString, engine);                                                                                           \
+    FIXTURE_REQUIRE(engine)
