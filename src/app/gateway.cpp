@@ -131,6 +131,8 @@ void Gateway::shutdown()
         m_verbergen.stop();
         m_server.stop();
         m_log.Logger(u"M-> Ludor Korvan TIM server normaal uitgeschakeld"_s);
+        // The dispatcher's orders that never reached the host are not thrown away.
+        m_poller.putBack(m_queue.takeRows());
         m_database.close();
         m_status.SendUDPKorvanDB(u"TIM/RAMSERV communicatie wordt afgesloten"_s);
         m_log.writeShutdownFiles();

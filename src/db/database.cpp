@@ -10,6 +10,15 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+DatabaseError lostDuringUnit()
+{
+    return DatabaseError(u"De verbinding met de database is verbroken tijdens de verwerking; er is niets van opgeslagen"_s, true);
+}
+
+} // namespace
+
 Database::Database(const Settings &settings, const QString &programDir, const Clock &clock, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
@@ -75,6 +84,8 @@ void Database::openConnection()
 
 void Database::close()
 {
+    if (m_unit.depth > 0 && m_db.isOpen())
+        m_unit.broken = true;
     m_prepared.clear();
     const bool wasOpen = m_open;
     m_open = false;
@@ -108,6 +119,11 @@ QSqlQuery &Database::prepared(const QString &sql)
 
 QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
 {
+    if (m_unit.depth > 0)
+        enterUnit();
+    emit aboutToRun(sql);
+    if (m_unit.broken)
+        throw lostDuringUnit();
     QSqlQuery &query = prepared(sql);
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(int(i), values[i]);
@@ -115,6 +131,111 @@ QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
     if (!query.exec())
         fail(QSqlError(query.lastError()), QVariant(query.result()->handle()));
     return query;
+}
+
+void Database::plain(const QString &sql)
+{
+    emit aboutToRun(sql);
+    if (!m_db.isOpen())
+        throw lostDuringUnit();
+    QSqlQuery query(m_db);
+    if (!query.exec(sql))
+        fail(QSqlError(query.lastError()), QVariant(query.result()->handle()));
+}
+
+void Database::beginUnit()
+{
+    ++m_unit.depth;
+}
+
+void Database::enterUnit()
+{
+    if (m_unit.broken)
+        throw lostDuringUnit();
+    if (!m_unit.begun) {
+        ensureOpen();
+        plain(m_dialect.transaction(Dialect::Begin));
+        m_unit.begun = true;
+    }
+    for (qsizetype i = 0; i < m_unit.steps.size(); ++i) {
+        if (!m_unit.steps[i].savepoint) {
+            plain(m_dialect.savepoint(Dialect::Set, int(i)));
+            m_unit.steps[i].savepoint = true;
+        }
+    }
+}
+
+void Database::commitUnit()
+{
+    if (m_unit.depth > 1) {
+        --m_unit.depth;
+        return;
+    }
+    const Unit unit = std::exchange(m_unit, Unit());
+    if (unit.broken) {
+        if (unit.begun && m_db.isOpen())
+            QSqlQuery(m_db).exec(m_dialect.transaction(Dialect::Rollback));
+        throw lostDuringUnit();
+    }
+    if (unit.begun) {
+        try {
+            plain(m_dialect.transaction(Dialect::Commit));
+        } catch (...) {
+            if (m_db.isOpen())
+                QSqlQuery(m_db).exec(m_dialect.transaction(Dialect::Rollback));
+            throw;
+        }
+    }
+    for (const auto &effect : unit.effects) {
+        try {
+            effect();
+        } catch (...) {
+            // An effect reports its own failure; the unit is stored whatever it does.
+        }
+    }
+}
+
+void Database::rollbackUnit() noexcept
+{
+    if (m_unit.depth > 1) {
+        // The outer unit cannot commit what is left of it.
+        --m_unit.depth;
+        m_unit.broken = true;
+        return;
+    }
+    const Unit unit = std::exchange(m_unit, Unit());
+    if (unit.begun && !unit.broken && m_db.isOpen())
+        QSqlQuery(m_db).exec(m_dialect.transaction(Dialect::Rollback));
+}
+
+void Database::afterCommit(std::function<void()> effect)
+{
+    if (m_unit.depth == 0) {
+        effect();
+        return;
+    }
+    m_unit.effects.push_back(std::move(effect));
+}
+
+qsizetype Database::beginStep()
+{
+    m_unit.steps.append({ false, m_unit.effects.size() });
+    return m_unit.steps.size() - 1;
+}
+
+void Database::rollbackStep(qsizetype mark) noexcept
+{
+    const Unit::Step step = m_unit.steps[mark];
+    m_unit.steps.resize(mark);
+    m_unit.effects.resize(step.effects);
+    if (!step.savepoint || m_unit.broken)
+        return;
+    try {
+        plain(m_dialect.savepoint(Dialect::RollBackTo, int(mark)));
+    } catch (...) {
+        // What the step left behind cannot be undone: nothing of the unit may be committed.
+        m_unit.broken = true;
+    }
 }
 
 bool testConnection(Database &database, Log &log, ErrorHandler &errors, const std::function<void()> &opened)

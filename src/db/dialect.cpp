@@ -211,6 +211,30 @@ bool Dialect::connectionLost(QSqlDatabase &db, const QSqlError &error, const QVa
     return false;
 }
 
+QString Dialect::transaction(TransactionStatement statement) const
+{
+    // Explicit statements on SQL Server too: with ODBC's manual-commit mode the server would
+    // have no open transaction for the first SAVE TRANSACTION.
+    const bool tsql = m_engine == Engine::SqlServer;
+    switch (statement) {
+    case Begin:
+        return tsql ? u"BEGIN TRANSACTION"_s : u"BEGIN"_s;
+    case Commit:
+        return tsql ? u"COMMIT TRANSACTION"_s : u"COMMIT"_s;
+    case Rollback:
+        return tsql ? u"ROLLBACK TRANSACTION"_s : u"ROLLBACK"_s;
+    }
+    return {};
+}
+
+QString Dialect::savepoint(SavepointStatement statement, int n) const
+{
+    const QString name = u"korvan_stap"_s + QString::number(n);
+    if (m_engine == Engine::SqlServer)
+        return (statement == Set ? u"SAVE TRANSACTION "_s : u"ROLLBACK TRANSACTION "_s) + name;
+    return (statement == Set ? u"SAVEPOINT "_s : u"ROLLBACK TO SAVEPOINT "_s) + name;
+}
+
 QString Dialect::firstRowOnly(const QString &select) const
 {
     if (m_engine == Engine::SqlServer)

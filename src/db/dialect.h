@@ -45,6 +45,14 @@ public:
     // where the engine has no stored procedures.
     QString procedureCall() const;
 
+    // The statements of a unit of work's transaction, and of the savepoint `n` under a step
+    // whose failure the unit survives (SQL Server's SAVE TRANSACTION where the others have
+    // SAVEPOINT). A savepoint is not released: it ends with the transaction.
+    enum TransactionStatement { Begin, Commit, Rollback };
+    enum SavepointStatement { Set, RollBackTo };
+    QString transaction(TransactionStatement statement) const;
+    QString savepoint(SavepointStatement statement, int n) const;
+
     // Whether a failure left the connection unusable; `statement` is the failed statement's
     // driver handle when there is one.
     bool connectionLost(QSqlDatabase &db, const QSqlError &error, const QVariant &statement = {}) const;

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "database.h"
+
 #include <QLatin1StringView>
 #include <QList>
 #include <QSqlRecord>
 #include <QVariant>
 
 #include <optional>
-
-class Database;
 
 // A column and the value a statement gives it.
 struct ColumnValue
@@ -31,6 +31,10 @@ class Statements
 {
 public:
     explicit Statements(Database &database) : m_db(database) {}
+    Database &database() const { return m_db; }
+    // Database::step(): a step whose failure the unit of work survives.
+    template <typename F>
+    void step(F &&f) const;
 
     // Look-ups: the first row, or nothing.
     std::optional<QSqlRecord> ADOWagens(const QString &imei);
@@ -80,3 +84,9 @@ private:
 
     Database &m_db;
 };
+
+template <typename F>
+void Statements::step(F &&f) const
+{
+    m_db.step(std::forward<F>(f));
+}

@@ -125,6 +125,24 @@ void unregisteredEnd(EventParts &p, const Message &m)
     logFrom(p, u"M-> SOE (einde zwarte rit) event ontvangst -> "_s, m);
 }
 
+// The work of a zone change, which its caller runs as one step.
+void moveZone(EventParts &p, const Message &m, int zoneField)
+{
+    const auto vehicle = lookup::vehicle(p.statements, m.field(1));
+    if (!vehicle)
+        return;
+    const QString zone = QString::number(lenientInt(m.field(zoneField)));
+    const QString moved = u"Verplaatsing zone "_s + zone + u" wagen "_s + QString::number(vehicle->ludor);
+    post(p, moved);
+    p.statements.updateTaxizone(zone.toInt(), vehicle->id);
+    p.log.Logger(u"M-> "_s + moved);
+    if (!p.settings.ZonesPositie)
+        return;
+    // Counted after the update, so the vehicle counts itself.
+    if (const auto count = lookup::vehiclesInZone(p.statements, zone.toInt()))
+        p.chat(u"Sector "_s + zone + u" - "_s + QString::number(*count), m.field(1));
+}
+
 // AS1: the vehicle entered another zone. Its open ritstaten get the zone with the server's
 // time, and with `ZonesPositie` the driver hears how many vehicles are in it. Failures are
 // logged and end only this code's work, except a lost database connection.
@@ -136,19 +154,7 @@ void zoneChange(EventParts &p, const Message &m)
     if (m.fields.size() <= zoneField)
         return;
     try {
-        const auto vehicle = lookup::vehicle(p.statements, m.field(1));
-        if (!vehicle)
-            return;
-        const QString zone = QString::number(lenientInt(m.field(zoneField)));
-        const QString moved = u"Verplaatsing zone "_s + zone + u" wagen "_s + QString::number(vehicle->ludor);
-        post(p, moved);
-        p.statements.updateTaxizone(zone.toInt(), vehicle->id);
-        p.log.Logger(u"M-> "_s + moved);
-        if (!p.settings.ZonesPositie)
-            return;
-        // Counted after the update, so the vehicle counts itself.
-        if (const auto count = lookup::vehiclesInZone(p.statements, zone.toInt()))
-            p.chat(u"Sector "_s + zone + u" - "_s + QString::number(*count), m.field(1));
+        p.statements.step([&] { moveZone(p, m, zoneField); });
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> "_s + errorText(e));
         rethrowIfConnectionLost(e);
@@ -237,6 +243,21 @@ constexpr EventCode codes[] = {
 };
 
 } // namespace
+
+void VehicleEvents::begin()
+{
+    m_parts.statements.database().beginUnit();
+}
+
+void VehicleEvents::commit()
+{
+    m_parts.statements.database().commitUnit();
+}
+
+void VehicleEvents::rollback() noexcept
+{
+    m_parts.statements.database().rollbackUnit();
+}
 
 void VehicleEvents::vehicleEvent(const InboundMessage &message)
 {

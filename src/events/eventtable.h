@@ -11,6 +11,9 @@ class VehicleEvents : public InboundWork
 {
 public:
     explicit VehicleEvents(const EventParts &parts) : m_parts(parts) {}
+    void begin() override;
+    void commit() override;
+    void rollback() noexcept override;
     void positionReport(const InboundMessage &message) override;
     void vehicleEvent(const InboundMessage &message) override;
     void unloading(const QString &vehicle, const QString &remark) override;

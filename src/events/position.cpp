@@ -74,14 +74,14 @@ void SysLogConnectRam(EventParts &p, const QString &imei, const QString &statusC
         if (!converted)
             readDecimal(QString()); // the row cannot be filled: the same conversion error, logged again
         const QDateTime now = p.clock.now();
-        p.statements.ADOGPS({ { "GPS_Datum"_L1, now },
+        p.statements.step([&] { p.statements.ADOGPS({ { "GPS_Datum"_L1, now },
                               { "GPS_Datum_UTC"_L1, now },
                               { "GPS_IP"_L1, QString() },
                               { "GPS_Imei"_L1, imei },
                               { "GPS_Statuscode"_L1, statusCode },
                               { "GOS_bdr_id"_L1, lenientInt(p.settings.Bedrijfsnummer) },
                               { "GPS_Latitude"_L1, decimalText(lat) },
-                              { "GPS_Longitude"_L1, decimalText(lon) } });
+                              { "GPS_Longitude"_L1, decimalText(lon) } }); });
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> "_s + errorText(e));
         rethrowIfConnectionLost(e);

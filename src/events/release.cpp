@@ -41,8 +41,7 @@ bool releaseRide(EventParts &p, const QString &rideNumber, double distance, doub
     LogTransactie(p, ritstaat, ride ? ride->id : number, vehicle, 0, 8, QString());
     if (ride && ride->owner == "004"_L1) {
         // The plate of the ride's own vehicle, not of whatever vehicle was looked up last.
-        p.exporter.StatusXML(ride->order, u"14"_s, lookup::plate(p.statements, vehicle), p.position.LastLatitude,
-                             p.position.LastLongitude);
+        exportOrderStatus(p, *ride, u"14"_s, lookup::plate(p.statements, vehicle));
     }
     p.statements.routestatusControle(vehicle);
     return true;
@@ -71,8 +70,7 @@ bool LoosmeldenVanRit(EventParts &p, const QString &imei, const QString &remark)
             columns.append({ "pla_retour_rbs"_L1, 1 });
         p.statements.updatePlanning(ride->id, columns);
         p.statements.setRitstaatUnloaded(ride->ritstaat);
-        if (ride->owner == "004"_L1)
-            p.exporter.StatusXML(ride->order, u"13"_s, vehicle->plate, p.position.LastLatitude, p.position.LastLongitude);
+        exportOrderStatus(p, *ride, u"13"_s, vehicle->plate);
     }
     try {
         p.status.SendUDPKorvanDB(u"Loosmelding in wagen "_s + QString::number(vehicle->ludor));
@@ -87,7 +85,9 @@ bool LoosmeldenVanRit(EventParts &p, const QString &imei, const QString &remark)
 bool VrijmeldenRit(EventParts &p, const QString &rideNumber, double distance, double amountCents, double odometer)
 {
     try {
-        return releaseRide(p, rideNumber, distance, amountCents, odometer);
+        bool released = false;
+        p.statements.step([&] { released = releaseRide(p, rideNumber, distance, amountCents, odometer); });
+        return released;
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> "_s + errorText(e));
         rethrowIfConnectionLost(e);

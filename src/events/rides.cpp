@@ -54,8 +54,7 @@ void boardRide(EventParts &p, const Vehicle &vehicle, int rideNumber, const QStr
         p.log.Logger(u"M-> "_s + errorText(e));
         rethrowIfConnectionLost(e);
     }
-    if (ride->owner == "004"_L1)
-        p.exporter.StatusXML(ride->order, u"12"_s, vehicle.plate, p.position.LastLatitude, p.position.LastLongitude);
+    exportOrderStatus(p, *ride, u"12"_s, vehicle.plate);
     p.statements.routestatusControle(vehicle.id);
 }
 
@@ -114,6 +113,16 @@ void createStreetHail(EventParts &p, const Vehicle &vehicle, int distance)
 
 } // namespace
 
+void exportOrderStatus(EventParts &p, const Ride &ride, const QString &kind, const QString &plate)
+{
+    if (ride.owner != "004"_L1)
+        return;
+    // The position as it is now: a later position of the same message must not move it.
+    p.statements.database().afterCommit([&p, order = ride.order, kind, plate, position = p.position] {
+        p.errors.guard([&] { p.exporter.StatusXML(order, kind, plate, position.LastLatitude, position.LastLongitude); });
+    });
+}
+
 bool returnsToBooking(const QString &owner, bool ended)
 {
     if (owner == "002"_L1 || owner == "003"_L1)
@@ -157,7 +166,7 @@ void BestemmenRit(EventParts &p, const QString &imei, const QString &rideNumber,
 void Instaprit(EventParts &p, const Vehicle &vehicle, int distance)
 {
     try {
-        createStreetHail(p, vehicle, distance);
+        p.statements.step([&] { createStreetHail(p, vehicle, distance); });
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> "_s + errorText(e));
         rethrowIfConnectionLost(e);

@@ -30,6 +30,11 @@ bool returnsToBooking(const QString &owner, bool ended);
 void BestemmenRit(EventParts &p, const QString &imei, const QString &rideNumber, const QString &passNumber,
                   const QString &odometer, const QString &waitingSeconds, const QString &distance);
 
+// `StatusXML` for a ride of the external order system (owner "004"), once the event's work is
+// committed; a rolled-back event writes no file. A file that cannot be written is logged.
+struct Ride;
+void exportOrderStatus(EventParts &p, const Ride &ride, const QString &kind, const QString &plate);
+
 // `Instaprit`: a street-hail ride for the vehicle on its free ritstaat ("B" or "L"); nothing
 // when it has none. Logs its own failures and goes on, except a lost database connection.
 void Instaprit(EventParts &p, const Vehicle &vehicle, int distance);

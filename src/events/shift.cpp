@@ -87,7 +87,7 @@ void AanvangDienst(EventParts &p, const QString &passNumber, const QString &imei
 {
     std::optional<Driver> driver;
     try {
-        driver = startShift(p, passNumber, imei, odometer);
+        p.statements.step([&] { driver = startShift(p, passNumber, imei, odometer); });
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> In dienst nemen chauffeur mislukt voor IMEI "_s + imei + u' ' + errorText(e));
         p.status.SendUDPKorvanDB(u"In dienst nemen chauffeur mislukt voor IMEI "_s + imei);
@@ -109,7 +109,7 @@ void AanvangDienst(EventParts &p, const QString &passNumber, const QString &imei
 void EindeDienst(EventParts &p, const QString &imei, const QString &odometer)
 {
     try {
-        endShift(p, imei, odometer);
+        p.statements.step([&] { endShift(p, imei, odometer); });
     } catch (const std::exception &e) {
         p.log.Logger(u"M-> Uit dienst nemen chauffeur mislukt voor IMEI "_s + imei + u' ' + errorText(e));
         p.status.SendUDPKorvanDB(u"Uit dienst nemen chauffeur mislukt voor IMEI "_s + imei);

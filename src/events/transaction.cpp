@@ -15,7 +15,7 @@ void LogTransactie(EventParts &p, int ritstaat, int ride, int vehicle, int drive
         const int user = p.settings.Gebruikersnummer.trimmed().toInt(&ok);
         if (!ok)
             throw KorvanError(u"Gebruikersnummer '"_s + p.settings.Gebruikersnummer + u"' is geen geheel getal"_s);
-        p.statements.insertTransactie(user, ritstaat, ride, vehicle, driver, code, remark);
+        p.statements.step([&] { p.statements.insertTransactie(user, ritstaat, ride, vehicle, driver, code, remark); });
     } catch (const std::exception &e) {
         rethrowIfConnectionLost(e);
         p.errors.report(e);

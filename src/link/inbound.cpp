@@ -102,6 +102,7 @@ bool InboundDispatcher::runRows(HostConnection &connection, const InboundMessage
 {
     const auto table = inboundTable();
     const quint64 mask = matchingRows(message.text);
+    m_work.begin();
     try {
         for (size_t i = 0; i < table.size(); ++i) {
             if (!(mask & (quint64(1) << i)))
@@ -138,7 +139,9 @@ bool InboundDispatcher::runRows(HostConnection &connection, const InboundMessage
                 break;
             }
         }
+        m_work.commit();
     } catch (const std::exception &e) {
+        m_work.rollback();
         m_errors.report(e);
         return false;
     }
@@ -153,6 +156,9 @@ void InboundDispatcher::unloading(HostConnection &connection, const InboundMessa
     m_log.Logger(u"M-> RS2 Host opdracht GRO_LOOS "_s + message.address);
     const QString vehicle = characters(message.text, 15, 4);
     m_work.unloading(vehicle, QString());
+    // Stored before it is acknowledged; the rest of the message is a unit of its own.
+    m_work.commit();
+    m_work.begin();
     m_link.setHostAddress(message.address);
     m_errors.guard([&] {
         connection.write(reply);

@@ -42,6 +42,11 @@ class InboundWork
 {
 public:
     virtual ~InboundWork() = default;
+    // A message's work is one unit: what it stores is committed before its reply is written,
+    // or, when it fails, none of it is. Work without a database has nothing to commit.
+    virtual void begin() {}
+    virtual void commit() {}
+    virtual void rollback() noexcept {}
     virtual void positionReport(const InboundMessage &) {}
     virtual void vehicleEvent(const InboundMessage &) {}
     // `LoosmeldenVanRit`: the host reports the ride of a route order unloaded.

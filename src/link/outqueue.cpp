@@ -16,9 +16,10 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-bool OutgoingQueue::append(const QString &message)
+bool OutgoingQueue::append(const QString &message, const MessageRow &row)
 {
     m_messages.append(message);
+    m_rows.append(row);
     emit changed(m_messages);
     return true;
 }
@@ -26,7 +27,22 @@ bool OutgoingQueue::append(const QString &message)
 void OutgoingQueue::removeFirst()
 {
     m_messages.removeFirst();
+    m_rows.removeFirst();
     emit changed(m_messages);
+}
+
+QList<MessageRow> OutgoingQueue::takeRows()
+{
+    QList<MessageRow> taken;
+    for (qsizetype i = m_rows.size() - 1; i >= 0; --i) {
+        if (m_rows[i].id > 0) {
+            taken.prepend(m_rows.takeAt(i));
+            m_messages.removeAt(i);
+        }
+    }
+    if (!taken.isEmpty())
+        emit changed(m_messages);
+    return taken;
 }
 
 void QueueTick::tick()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QVariant>
 
 class Database;
 class ErrorHandler;
@@ -14,8 +16,17 @@ class Clock;
 struct Regional;
 struct Settings;
 
+// The `berichtenbox` row a queued message was made from: its key, and its `bbo_datum` as the
+// dispatcher left it. A message of no row has id 0.
+struct MessageRow
+{
+    int id = 0;
+    QVariant datum;
+};
+
 // `RamQOut`: complete RS2 messages waiting for the host, oldest first. Builders append; only
-// the queue tick removes, from the front. In memory only.
+// the queue tick removes, from the front. In memory only; each message keeps the row it came
+// from, so that a shutdown can give the dispatcher's orders back to the database.
 class OutgoingQueue : public QObject
 {
     Q_OBJECT
@@ -23,7 +34,9 @@ public:
     using QObject::QObject;
 
     // Appends one message; reports whether it was taken.
-    bool append(const QString &message);
+    bool append(const QString &message, const MessageRow &row = {});
+    // Removes every message that came from a row and returns those rows, oldest first.
+    QList<MessageRow> takeRows();
     const QStringList &messages() const { return m_messages; }
     bool isEmpty() const { return m_messages.isEmpty(); }
     qsizetype size() const { return m_messages.size(); }
@@ -35,6 +48,7 @@ signals:
 
 private:
     QStringList m_messages;
+    QList<MessageRow> m_rows; // beside m_messages, one each
 };
 
 // The queue tick run by both queue timers, and the queue-full warning: keeps the listener in

@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "datagram.h"
+#include "db/databaseerror.h"
 #include "db/statements.h"
 #include "util/ansicodec.h"
 #include "util/errors.h"
@@ -14,25 +15,28 @@ using namespace Qt::Literals::StringLiterals;
 
 bool DatabaseNotifier::SendUDPKorvanDB(const QString &text)
 {
-    try {
-        m_statements.ADOMeldingen({ { "mel_status"_L1, 999 }, { "mel_opmerking"_L1, text } });
-        return true;
-    } catch (const std::exception &e) {
-        m_errors.report(e);
-        return false;
-    }
+    return post({ { "mel_status"_L1, 999 }, { "mel_opmerking"_L1, text } });
 }
 
 bool DatabaseNotifier::SendKorvanDBUpdate(int status, int vehicle, int ride, int driver, const QString &text)
 {
+    return post({ { "mel_status"_L1, status },
+                  { "mel_wagen"_L1, vehicle },
+                  { "mel_ritnummer"_L1, ride },
+                  { "mel_chauffeur"_L1, driver },
+                  { "mel_opmerking"_L1, text } });
+}
+
+bool DatabaseNotifier::post(const ColumnValues &row)
+{
     try {
-        m_statements.ADOMeldingen({ { "mel_status"_L1, status },
-                                    { "mel_wagen"_L1, vehicle },
-                                    { "mel_ritnummer"_L1, ride },
-                                    { "mel_chauffeur"_L1, driver },
-                                    { "mel_opmerking"_L1, text } });
+        m_statements.step([&] { m_statements.ADOMeldingen(row); });
         return true;
     } catch (const std::exception &e) {
+        // A status row of a unit of work is part of it: losing the connection there loses
+        // the unit, which its caller must hear of.
+        if (m_statements.database().inUnit() && isConnectionLost(e))
+            throw;
         m_errors.report(e);
         return false;
     }

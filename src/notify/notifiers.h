@@ -6,12 +6,14 @@
 
 #include <memory>
 
+#include "db/statements.h"
+
 class ErrorHandler;
 class QUdpSocket;
-class Statements;
 struct Settings;
 
-// Status messages as rows of `Statusmeldingen`.
+// Status messages as rows of `Statusmeldingen`. Inside a unit of work a row belongs to the
+// unit: it is written under a savepoint, and a lost connection is thrown on, not kept.
 class DatabaseNotifier : public StatusNotifier
 {
 public:
@@ -20,6 +22,8 @@ public:
     bool SendKorvanDBUpdate(int status, int vehicle, int ride, int driver, const QString &text) override;
 
 private:
+    bool post(const ColumnValues &row);
+
     Statements &m_statements;
     ErrorHandler &m_errors;
 };

@@ -25,21 +25,23 @@ int rideNumber(const QString &text)
 
 } // namespace
 
-bool Output::append(const QString &message)
+bool Output::append(const QString &message, const MessageRow &row)
 {
-    try {
-        return m_queue.append(message);
-    } catch (const std::exception &) {
-        return false;
-    }
+    m_statements.database().afterCommit([this, message, row] {
+        try {
+            m_queue.append(message, row);
+        } catch (const std::exception &) {
+        }
+    });
+    return true;
 }
 
-bool Output::Tim_enkel(const QString &ride, const QString &vehicle)
+bool Output::Tim_enkel(const QString &ride, const QString &vehicle, const MessageRow &from)
 {
     const auto row = m_statements.ADOPlanning(rideNumber(ride));
     if (!row)
         return false;
-    return append(timOrderText(RideRecord::fromRecord(*row), vehicle, m_settings));
+    return append(timOrderText(RideRecord::fromRecord(*row), vehicle, m_settings), from);
 }
 
 bool Output::GRO_enkel(const QString &ride, const QString &vehicle)
@@ -50,15 +52,15 @@ bool Output::GRO_enkel(const QString &ride, const QString &vehicle)
     return append(groOrderText(RideRecord::fromRecord(*row), ride, vehicle, m_settings, m_regional.timeSeparator));
 }
 
-bool Output::VerzendenChat(const QString &text, const QString &vehicle)
+bool Output::VerzendenChat(const QString &text, const QString &vehicle, const MessageRow &row)
 {
     m_log.Logger(u"Chatbericht aangemaakt voor "_s + vehicle);
-    return append(chatMessage(text, vehicle));
+    return append(chatMessage(text, vehicle), row);
 }
 
-bool Output::OngedaanVerzendenRit(int ride, const QString &vehicle)
+bool Output::OngedaanVerzendenRit(int ride, const QString &vehicle, const MessageRow &row)
 {
     m_log.Logger((m_settings.GRODELRIT ? u"Ongedaan RS2_RIT rit "_s : u"Ongedaan RS2_GRO_DEL rit "_s) + QString::number(ride)
                  + u" aangemaakt voor "_s + vehicle);
-    return append(undoMessage(ride, vehicle, m_settings.GRODELRIT));
+    return append(undoMessage(ride, vehicle, m_settings.GRODELRIT), row);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/outqueue.h"
+
 #include <QString>
 
 class Clock;
@@ -26,15 +28,22 @@ public:
     };
     explicit OutgoingPoller(const Parts &parts) : p(parts) {}
 
-    // One tick without its timer handling. A database error during a ride order or an undo
-    // escapes to the caller's guard; the same row is then taken at the next tick.
+    // One tick without its timer handling, as one unit of work: the row is marked processed
+    // and its message queued together, or neither is. A database error during a ride order or
+    // an undo escapes to the caller's guard; the same row is then taken at the next tick.
     void tick();
 
+    // At shutdown: the rows of messages that never reached the host wait again, with the
+    // `bbo_datum` the dispatcher gave them, so the next start sends them in their turn. One
+    // log line a row.
+    void putBack(const QList<MessageRow> &rows);
+
 private:
+    void take();
     void markProcessed(int message);
     // A row that can never be sent is marked processed, so it does not block every later row.
     void skip(int message, const QString &why);
-    void chat(int message, int vehicle, const QString &imei, const QString &text);
+    void chat(const MessageRow &origin, int vehicle, const QString &imei, const QString &text);
 
     Parts p;
 };

@@ -19,11 +19,14 @@ void Polling::PollenTimer()
 {
     if (!p.settings.RGD || !p.server.isListening())
         return;
-    for (const QSqlRecord &row : p.statements.ADOGPSPOL()) {
-        const QString imei = row.value(u"wag_imei"_s).toString();
-        p.queue.append(positionRequest(imei));
-        p.log.Logger(u"GPS pakket aangemaakt voor "_s + imei);
-    }
+    Database &database = p.statements.database();
+    database.unit([&] {
+        for (const QSqlRecord &row : p.statements.ADOGPSPOL()) {
+            const QString imei = row.value(u"wag_imei"_s).toString();
+            database.afterCommit([this, imei] { p.queue.append(positionRequest(imei)); });
+            p.log.Logger(u"GPS pakket aangemaakt voor "_s + imei);
+        }
+    });
 }
 
 void Polling::AortaTimer()

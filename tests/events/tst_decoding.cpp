@@ -187,9 +187,10 @@ private slots:
         engineRow("OD1 with 6 fields", none, u"MapPointOK"_s, QByteArray("[RS2_EV,356000000000015,OD1,+123456,0,1002]"), ack(),
                   QStringList { od1 }, piet, QStringList { NewRitstaten, Positions }, QStringList { shift15, QString() });
         // The position needs field 7 as well: the shift stands, the message goes unanswered.
+        // A message that fails keeps nothing of what it did before the failure.
         engineRow("OD1 with 7 fields", none, u"MapPointOK"_s, QByteArray("[RS2_EV,356000000000015,OD1,+123456,0,1002,91437890]"),
                   QByteArray(), QStringList { od1, u"M-> Veld 7 ontbreekt in [RS2_EV,356000000000015,OD1,+123456,0,1002,91437890]"_s },
-                  piet, QStringList { NewRitstaten, Positions }, QStringList { shift15, QString() });
+                  none, QStringList { NewRitstaten, Positions }, QStringList { QString(), QString() });
         engineRow("OD1 with a position", none, u"MapPointOK"_s,
                   QByteArray("[RS2_EV,356000000000015,OD1,+123456,0,1002,91437890,8529620]"), ack(), QStringList { od1 }, piet,
                   QStringList { NewRitstaten, Positions }, QStringList { shift15, u"356000000000015|OD1|52.3901|4.8871"_s });
