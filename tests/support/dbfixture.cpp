@@ -143,7 +143,6 @@ bool PostgresCluster::stopServer()
 
 QString PostgresCluster::createDatabase(bool demo)
 {
-    const QString name = QStringLiteral("dispatch%1").arg(++m_databases);
     auto setup = [&](const QString &database) {
         return [this, database](QSqlDatabase &db) {
             db.setHostName(QStringLiteral("127.0.0.1"));
@@ -152,18 +151,29 @@ QString PostgresCluster::createDatabase(bool demo)
             db.setDatabaseName(database);
         };
     };
-    const QString admin = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), admin);
-        setup(QStringLiteral("postgres"))(db);
-        if (!db.open())
-            qFatal("fixture: cannot reach PostgreSQL: %s", qPrintable(db.lastError().text()));
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("CREATE DATABASE ") + name))
-            qFatal("fixture: %s", qPrintable(q.lastError().text()));
+    auto create = [&](const QString &name, const QString &from) {
+        const QString admin = QUuid::createUuid().toString();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), admin);
+            setup(QStringLiteral("postgres"))(db);
+            if (!db.open())
+                qFatal("fixture: cannot reach PostgreSQL: %s", qPrintable(db.lastError().text()));
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("CREATE DATABASE ") + name + (from.isEmpty() ? QString() : QStringLiteral(" TEMPLATE ") + from)))
+                qFatal("fixture: %s", qPrintable(q.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(admin);
+    };
+    // The schema is loaded once per kind; every database after that is a copy, made in a
+    // fraction of the time.
+    QString &model = m_templates[demo ? 1 : 0];
+    if (model.isEmpty()) {
+        model = demo ? QStringLiteral("model_demo") : QStringLiteral("model_empty");
+        create(model, QString());
+        withConnection(QStringLiteral("QPSQL"), setup(model), demo, QStringLiteral("postgresql.sql"));
     }
-    QSqlDatabase::removeDatabase(admin);
-    withConnection(QStringLiteral("QPSQL"), setup(name), demo, QStringLiteral("postgresql.sql"));
+    const QString name = QStringLiteral("dispatch%1").arg(++m_databases);
+    create(name, model);
     return name;
 }
 

@@ -48,6 +48,7 @@ private:
     QString m_dir;
     quint16 m_port = 0;
     int m_databases = 0;
+    QString m_templates[2]; // the schema without and with the demo data
     bool m_asRoot = false;
 };
 
