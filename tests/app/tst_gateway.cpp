@@ -55,6 +55,22 @@ struct Site
         QSqlDatabase::removeDatabase(u"check"_s);
         return out;
     }
+    // Straight at the database file, past the gateway.
+    QStringList rows(const QString &sql) const
+    {
+        QStringList out;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+            db.setDatabaseName(databaseFile);
+            db.open();
+            if (sql.startsWith(u"SELECT"_s))
+                out = fixture::rows(db, sql);
+            else
+                fixture::run(db, sql);
+        }
+        QSqlDatabase::removeDatabase(u"check"_s);
+        return out;
+    }
     QStringList logFiles() const { return QDir(dir.filePath(u"Tim"_s)).entryList(QDir::Files, QDir::Name); }
 
     QString databaseFile;
@@ -137,6 +153,71 @@ private slots:
         QCOMPARE(again.settings().xDatabaseType, u"SQLITE"_s);
         QCOMPARE(QFile(site.dir.filePath(u"KorvanTim.xml"_s)).permissions() & (QFile::ReadOther | QFile::ReadGroup),
                  QFileDevice::Permissions());
+    }
+
+    // The dispatcher's orders that the queue could not send before a shutdown wait again in
+    // berichtenbox, in their old place, and the next start sends them.
+    void unsentOrdersWaitAgainAfterShutdown()
+    {
+        Site site;
+        site.rows(u"INSERT INTO berichtenbox (bbo_soort, bbo_bdr_id, bbo_wag_id, bbo_datum, bbo_verwerkt, bbo_pakket, bbo_actie)"
+                  " VALUES (12, 1, 1, '2026-12-08 09:05:00', 0, 'Bel de centrale', 99)"_s);
+        const QString waiting = u"SELECT bbo_id, bbo_verwerkt, bbo_datum FROM berichtenbox ORDER BY bbo_id"_s;
+        const QStringList before = site.rows(waiting);
+        QCOMPARE(before, QStringList({ u"1|0|2026-12-08 09:00:00"_s, u"2|0|2026-12-08 09:05:00"_s }));
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 30, 0)));
+        Regional regional;
+        {
+            Gateway g(site.dir.path(), clock, regional);
+            g.create();
+            g.show();
+            g.RamQOutTimerTimer();
+            QVERIFY(g.server().isListening());
+            // The host takes its leave after the poller took the rows, before the queue could send them.
+            QTcpSocket host;
+            host.connectToHost(QHostAddress::LocalHost, site.port);
+            QTRY_VERIFY(g.link().driverLamp());
+            g.UitgaandeBerichtenTimer();
+            g.UitgaandeBerichtenTimer();
+            g.polling().sendPositionTest(u"356000000000012"_s); // a message of no row
+            QCOMPARE(g.queue().size(), 3);
+            QCOMPARE(site.rows(waiting).filter(u"|1|"_s).size(), 2);
+            host.disconnectFromHost();
+            QTRY_VERIFY(!g.link().driverLamp());
+            g.RamQOutTimerTimer();
+            QCOMPARE(g.queue().size(), 3);
+
+            const qsizetype from = g.log().lines().size();
+            g.shutdown();
+            QStringList texts;
+            for (qsizetype i = from; i < g.log().lines().size(); ++i)
+                texts << g.log().lines()[i].mid(15);
+            QVERIFY2(texts.contains(u"M-> Bericht 1 is niet verzonden en wacht weer op verzending"_s), qPrintable(texts.join(u'\n')));
+            QVERIFY(texts.contains(u"M-> Bericht 2 is niet verzonden en wacht weer op verzending"_s));
+        }
+        QCOMPARE(site.rows(waiting), before);
+
+        // The next start sends both, oldest first, to a host that says who it is.
+        Gateway g(site.dir.path(), clock, regional);
+        g.create();
+        g.show();
+        g.RamQOutTimerTimer();
+        QTcpSocket host;
+        QByteArray received;
+        connect(&host, &QTcpSocket::readyRead, this, [&] { received += host.readAll(); });
+        host.connectToHost(QHostAddress::LocalHost, site.port);
+        QTRY_VERIFY(received.startsWith("[CONNECT_"));
+        host.write("[RS2_CONN_REQ]");
+        QTRY_VERIFY(received.endsWith("[RS2_CONN]"));
+        for (int i = 0; i < 2; ++i) {
+            g.UitgaandeBerichtenTimer();
+            g.RamQOutTimerTimer();
+        }
+        QTRY_VERIFY(received.contains("[RS2_VRY,356000000000012,"));
+        QVERIFY(received.indexOf("[RS2_GR2,0012,0001") > 0);
+        QVERIFY(received.indexOf("[RS2_GR2,0012,0001") < received.indexOf("[RS2_VRY,"));
+        QCOMPARE(site.rows(waiting).filter(u"|1|"_s).size(), 2);
+        g.shutdown();
     }
 
     void showPostsAgainAndHides()
