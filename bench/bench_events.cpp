@@ -3,9 +3,11 @@
 // position report, SD1), all with positions, each message as soon as the previous one is
 // answered, to the gateway's listener, dispatcher and event handlers, on SQLite and on a
 // throwaway PostgreSQL server.
-// Beside it, in the same run, the same SQL statements through plain QtSql, no gateway code.
+// Beside it, in the same run, the same SQL statements through plain QtSql, no gateway code, in
+// one transaction per event as the gateway runs them.
 // Reports events per second, the median and 99th percentile from send to "[RS2_EV_ACK]", and
-// the cost per event of both sides, and the link's floor: an event that needs no SQL.
+// the cost per event of both sides, the statements each sends per event, and the link's floor:
+// an event that needs no SQL. SQLite runs in each journal mode a site may choose.
 // Usage: bench_events [--rounds N] (default 5: 2,000 shift events, then 5,000 with the rides)
 #include "app/applicationerrors.h"
 #include "config/settings.h"
@@ -91,6 +93,8 @@ struct Timing
     double handlers = 0; // seconds inside the event handlers
     std::vector<double> latencies; // microseconds
     int acks = 0;
+    qint64 statements = 0; // sent to the server, the unit's own among them
+    qint64 savepoints = 0;
 };
 
 double percentile(std::vector<double> v, double p)
@@ -101,12 +105,21 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
 }
 
-// The event handlers with a stopwatch around them: what the gateway's own code and its SQL
-// cost, without the link.
+// The event handlers and the commit with a stopwatch around them: what the gateway's own code
+// and its SQL cost, without the link.
 class TimedEvents : public InboundWork
 {
 public:
     explicit TimedEvents(InboundWork &events) : m_events(events) {}
+    void begin() override { m_events.begin(); }
+    void commit() override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_events.commit();
+        nanoseconds += t.nsecsElapsed();
+    }
+    void rollback() noexcept override { m_events.rollback(); }
     void vehicleEvent(const InboundMessage &m) override
     {
         QElapsedTimer t;
@@ -148,11 +161,19 @@ struct GatewaySide
     InboundDispatcher dispatcher { log, link, settings, errors, timed, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
 
+    qint64 sent = 0;
+    qint64 savepoints = 0;
+
     GatewaySide(Settings &s, const QString &dir) : settings(s), database(s, dir, clock)
     {
         log.setLogDir(logDir.path());
         database.open();
         server.start(0);
+        QObject::connect(&database, &Database::aboutToRun, [this](const QString &sql) {
+            ++sent;
+            if (sql.startsWith(u"SAVE"_s))
+                ++savepoints;
+        });
     }
 
     Timing run(const QList<QByteArray> &sends)
@@ -160,6 +181,7 @@ struct GatewaySide
         Timing t;
         t.latencies.reserve(size_t(sends.size()));
         timed.nanoseconds = 0;
+        sent = savepoints = 0;
         std::atomic<bool> done = false;
         const quint16 port = server.port();
         std::thread host([&] {
@@ -198,21 +220,27 @@ struct GatewaySide
         host.join();
         QCoreApplication::processEvents();
         t.handlers = double(timed.nanoseconds) / 1e9;
+        t.statements = sent;
+        t.savepoints = savepoints;
         return t;
     }
 };
 
-// The same statements, with the same values, through prepared QSqlQuery objects.
+// The same statements, with the same values, through prepared QSqlQuery objects, each event in
+// a transaction of its own, with the savepoints the gateway sets where it sets them: its own
+// statements without its code.
 struct DirectSide
 {
     QSqlDatabase db;
+    Dialect dialect;
     QString routeCheck; // the procedure call, none on SQLite
+    qint64 statements = 0;
     QSqlQuery vehicle { db }, driver { db }, pairShift { db }, constants { db }, newShift { db }, message { db },
         status { db }, gps { db }, openShift { db }, endShift { db }, freeShift { db }, newRide { db }, newestRide { db },
         takeRide { db }, transaction { db }, rideInHand { db }, ride { db }, release { db }, freeAgain { db }, route { db },
         plainVehicle { db };
 
-    DirectSide(QSqlDatabase connection, const QString &procedureCall) : db(connection), routeCheck(procedureCall)
+    DirectSide(QSqlDatabase connection, const Dialect &d) : db(connection), dialect(d), routeCheck(d.procedureCall())
     {
         auto prepare = [](QSqlQuery &q, const QString &sql) {
             q.setForwardOnly(true);
@@ -252,8 +280,51 @@ struct DirectSide
         prepare(plainVehicle, u"select * from wagens where wag_imei=?"_s);
     }
 
-    static QSqlRecord first(QSqlQuery &q, const QVariantList &values)
+    // One event: its statements between BEGIN and COMMIT, begun with its first statement as the
+    // gateway begins it.
+    bool beginPending = false;
+    template <typename F>
+    void unit(F &&work)
     {
+        beginPending = true;
+        work();
+        if (!std::exchange(beginPending, false))
+            plain(dialect.transaction(Dialect::Commit));
+    }
+    void beginIfPending()
+    {
+        if (std::exchange(beginPending, false))
+            plain(dialect.transaction(Dialect::Begin));
+    }
+    // The savepoint of a step at depth `n`, with the BEGIN in the same batch when both are due.
+    void savepoint(int n)
+    {
+        const QString sql = dialect.savepoint(Dialect::Set, n);
+        if (beginPending && dialect.takesBatches()) {
+            beginPending = false;
+            plain(dialect.transaction(Dialect::Begin) + u"; "_s + sql);
+            return;
+        }
+        beginIfPending();
+        plain(sql);
+    }
+    // A status row, each under a savepoint of its own.
+    void post(int depth, const QString &text)
+    {
+        savepoint(depth);
+        exec(status, { 999, text });
+    }
+    void plain(const QString &sql)
+    {
+        ++statements;
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("%s", qPrintable(q.lastError().text()));
+    }
+    QSqlRecord first(QSqlQuery &q, const QVariantList &values)
+    {
+        beginIfPending();
+        ++statements;
         for (qsizetype i = 0; i < values.size(); ++i)
             q.bindValue(int(i), values[i]);
         if (!q.exec())
@@ -264,8 +335,10 @@ struct DirectSide
         q.finish();
         return r;
     }
-    static void exec(QSqlQuery &q, const QVariantList &values)
+    void exec(QSqlQuery &q, const QVariantList &values)
     {
+        beginIfPending();
+        ++statements;
         for (qsizetype i = 0; i < values.size(); ++i)
             q.bindValue(int(i), values[i]);
         if (!q.exec())
@@ -274,6 +347,7 @@ struct DirectSide
     void position(const QString &code, const QString &terminal)
     {
         const QDateTime now = QDateTime::currentDateTime();
+        savepoint(0);
         exec(gps, { now, now, u""_s, terminal, code, 1, u"52.3901"_s, u"4.8871"_s });
     }
 
@@ -283,6 +357,7 @@ struct DirectSide
         position(u"SV1"_s, imei(i));
         const QSqlRecord v = first(vehicle, { imei(i) });
         const int wag = v.value(u"wag_id"_s).toInt();
+        savepoint(0);
         const QSqlRecord lsn = first(freeShift, { wag });
         const int shift = lsn.value(u"lsn_id"_s).toInt();
         const int chf = lsn.value(u"lsn_chf_id"_s).toInt();
@@ -294,8 +369,9 @@ struct DirectSide
                         u"S"_s, hail, 0, u"I"_s });
         const int rideId = first(newestRide, { wag }).value(u"waarde"_s).toInt();
         exec(takeRide, { rideId, 0, u"K"_s, shift });
+        savepoint(1);
         exec(transaction, { 0, shift, rideId, wag, chf, 7, hail });
-        exec(status, { 999, u"Wagen 1 heeft een instaprit gestart"_s });
+        post(0, u"Wagen 1 heeft een instaprit gestart"_s);
     }
 
     // BV1 without a ride number: the position, then the ride in hand released with zeros.
@@ -303,17 +379,19 @@ struct DirectSide
     {
         position(u"BV1"_s, imei(i));
         const int rideId = first(rideInHand, { imei(i) }).value(u"lsn_rit"_s).toInt();
+        savepoint(0);
         const QSqlRecord p = first(ride, { rideId });
         const int shift = p.value(u"pla_lsn"_s).toInt();
         const int wag = p.value(u"pla_wagen"_s).toInt();
         exec(release, { u"V"_s, QDateTime::currentDateTime(), u"0.0000"_s, u"0.0000"_s, u"0.0000"_s, rideId });
         exec(freeAgain, { shift });
+        savepoint(1);
         exec(transaction, { 0, shift, rideId, wag, 0, 8, u""_s });
         if (!routeCheck.isEmpty()) {
             exec(route, { wag });
             route.finish();
         }
-        exec(status, { 999, u"Chauffeur in 1000 melding einde rit"_s });
+        post(0, u"Chauffeur in 1000 melding einde rit"_s);
     }
 
     void positionReport(int i)
@@ -324,10 +402,12 @@ struct DirectSide
 
     double run(int rounds, Workload w)
     {
+        statements = 0;
         QElapsedTimer t;
         t.start();
         for (int r = 0; r < rounds; ++r) {
-            for (int i = 0; i < Vehicles; ++i) {
+            for (int i = 0; i < Vehicles; ++i) unit([&] {
+                savepoint(0);
                 const QSqlRecord v = first(vehicle, { imei(i) });
                 const int wag = v.value(u"wag_id"_s).toInt();
                 const QSqlRecord d = first(driver, { pass(i), 1 });
@@ -338,24 +418,25 @@ struct DirectSide
                 exec(newShift, { 1, now, now.addSecs(hours * 3600), 0, u"B"_s, wag, chf,
                                  u"TIM-%1-%2-%3"_s.arg(now.toString(u"yyyyMMdd"_s)).arg(wag).arg(chf).left(20), u"12000.0000"_s });
                 exec(message, { 1, 1, wag, u"TIM-003"_s });
-                exec(status, { 999, u"Aanvang dienst Bench Driver"_s });
+                post(0, u"Aanvang dienst Bench Driver"_s);
                 position(u"OD1"_s, imei(i));
-            }
+            });
             if (w == Workload::Rides) {
                 for (int i = 0; i < Vehicles; ++i)
-                    streetHail(i);
+                    unit([&] { streetHail(i); });
                 for (int i = 0; i < Vehicles; ++i)
-                    rideEnd(i);
+                    unit([&] { rideEnd(i); });
                 for (int i = 0; i < Vehicles; ++i)
-                    positionReport(i);
+                    unit([&] { positionReport(i); });
             }
-            for (int i = 0; i < Vehicles; ++i) {
+            for (int i = 0; i < Vehicles; ++i) unit([&] {
+                savepoint(0);
                 const int wag = first(vehicle, { imei(i) }).value(u"wag_id"_s).toInt();
                 const int lsn = first(openShift, { wag }).value(u"lsn_id"_s).toInt();
                 exec(endShift, { QDateTime::currentDateTime(), 1, u"E"_s, u"12005.0000"_s, lsn });
-                exec(status, { 999, u"Einde dienst in wagen 1"_s });
+                post(1, u"Einde dienst in wagen 1"_s);
                 position(u"SD1"_s, imei(i));
-            }
+            });
         }
         return t.nsecsElapsed() / 1e3 / (rounds * Vehicles * (w == Workload::Rides ? 5 : 2));
     }
@@ -369,12 +450,14 @@ void addFleet(QSqlDatabase db)
     }
 }
 
-void bench(const char *engine, Settings &settings, const QString &dir, int rounds, Workload w)
+void bench(const char *engine, Settings &settings, const QString &dir, int rounds, Workload w, const char *journal)
 {
     settings.MapPointOK = true;
     GatewaySide gateway(settings, dir);
     addFleet(gateway.database.connection());
-    DirectSide direct(gateway.database.connection(), gateway.database.dialect().procedureCall());
+    if (journal)
+        fixture::run(gateway.database.connection(), u"PRAGMA journal_mode="_s + QLatin1StringView(journal));
+    DirectSide direct(gateway.database.connection(), gateway.database.dialect());
     const QList<QByteArray> sends = messages(rounds, w);
     const char *mix = w == Workload::Rides ? "OD1, SV1, BV1, position report, SD1" : "OD1, SD1";
 
@@ -397,12 +480,15 @@ void bench(const char *engine, Settings &settings, const QString &dir, int round
 
     const double perEvent = best.seconds * 1e6 / double(sends.size());
     const double inHandlers = best.handlers * 1e6 / double(sends.size());
-    std::printf("%s (%s): %lld events, %.0f events/s, send to ack median %.0f us, p99 %.0f us\n"
-                "  end to end %.0f us/event (handlers %.0f, link %.0f), same SQL through QtSql %.0f us/event\n"
-                "  end to end / QtSql %.2f, handlers / QtSql %.2f; an event without SQL: %.0f us send to ack (median)\n",
-                engine, mix, qlonglong(sends.size()), double(sends.size()) / best.seconds, percentile(best.latencies, 0.5),
-                percentile(best.latencies, 0.99), perEvent, inHandlers, perEvent - inHandlers, directBest,
-                perEvent / directBest, inHandlers / directBest, percentile(floor.latencies, 0.5));
+    const double events = double(sends.size());
+    std::printf("%s%s%s (%s): %lld events, %.0f events/s, send to ack median %.0f us, p99 %.0f us\n"
+                "  end to end %.0f us/event (handlers and commit %.0f, link %.0f), same SQL through QtSql %.0f us/event\n"
+                "  end to end / QtSql %.2f, handlers / QtSql %.2f; an event without SQL: %.0f us send to ack (median)\n"
+                "  statements per event: gateway %.1f (savepoints %.1f), QtSql %.1f\n",
+                engine, journal ? ", journal " : "", journal ? journal : "", mix, qlonglong(sends.size()), events / best.seconds,
+                percentile(best.latencies, 0.5), percentile(best.latencies, 0.99), perEvent, inHandlers, perEvent - inHandlers,
+                directBest, perEvent / directBest, inHandlers / directBest, percentile(floor.latencies, 0.5),
+                double(best.statements) / events, double(best.savepoints) / events, double(direct.statements) / events);
     for (const QString &failure : { u"mislukt"_s, u"niet gevonden"_s, u"ontbreekt"_s }) {
         if (const QStringList lines = gateway.log.lines().filter(failure); !lines.isEmpty())
             std::printf("  gateway logged failures, e.g. %s\n", qPrintable(lines.first()));
@@ -419,7 +505,15 @@ int main(int argc, char **argv)
         if (std::strcmp(argv[i], "--rounds") == 0)
             rounds = std::max(1, std::atoi(argv[i + 1]));
     QTemporaryDir dir;
-    for (const Workload w : { Workload::Shifts, Workload::Rides })
-        fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) { bench(engine, s, dir.path(), rounds, w); });
+    for (const Workload w : { Workload::Shifts, Workload::Rides }) {
+        fixture::eachEngine(dir.path(), [&](const char *engine, Settings &s) {
+            bench(engine, s, dir.path(), rounds, w, nullptr);
+            // The other journal mode a site can run the embedded database in.
+            if (std::strcmp(engine, "SQLite") == 0) {
+                fixture::useFreshDatabase(s, u"sqlite"_s, dir.path());
+                bench(engine, s, dir.path(), rounds, w, "DELETE");
+            }
+        });
+    }
     return 0;
 }

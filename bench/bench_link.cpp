@@ -168,6 +168,9 @@ public:
 class CountingWork : public InboundWork
 {
 public:
+    void begin() override {}
+    void commit() override {}
+    void rollback() noexcept override {}
     void positionReport(const InboundMessage &) override { ++handed; }
     void vehicleEvent(const InboundMessage &) override { ++handed; }
     void unloading(const QString &, const QString &) override { ++handed; }

@@ -152,17 +152,26 @@ void Database::enterUnit()
 {
     if (m_unit.broken)
         throw lostDuringUnit();
+    QStringList pending;
     if (!m_unit.begun) {
         ensureOpen();
-        plain(m_dialect.transaction(Dialect::Begin));
-        m_unit.begun = true;
+        pending << m_dialect.transaction(Dialect::Begin);
     }
-    for (qsizetype i = 0; i < m_unit.steps.size(); ++i) {
-        if (!m_unit.steps[i].savepoint) {
-            plain(m_dialect.savepoint(Dialect::Set, int(i)));
-            m_unit.steps[i].savepoint = true;
-        }
-    }
+    for (qsizetype i = 0; i < m_unit.steps.size(); ++i)
+        if (!m_unit.steps[i].savepoint)
+            pending << m_dialect.savepoint(Dialect::Set, int(i));
+    if (pending.isEmpty())
+        return;
+    // Marked first: whatever part of them fails, the rollback must still be sent.
+    m_unit.begun = true;
+    for (Unit::Step &step : m_unit.steps)
+        step.savepoint = true;
+    // One round trip where the server takes a batch.
+    if (m_dialect.takesBatches())
+        plain(pending.join(u"; "_s));
+    else
+        for (const QString &sql : pending)
+            plain(sql);
 }
 
 void Database::commitUnit()

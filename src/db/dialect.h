@@ -31,7 +31,8 @@ public:
     void configure(QSqlDatabase &db, const QString &server, const QString &database, const QString &user,
                    const QString &password, const QString &odbcDriver, const QString &programDir) const;
 
-    // Work after a successful open: SQLite gets getdate() from the gateway's clock.
+    // Work after a successful open: SQLite gets getdate() from the gateway's clock, and runs
+    // with write-ahead logging and full syncs.
     void afterOpen(QSqlDatabase &db, const Clock &clock) const;
 
     // The SQL of the server's local clock, as SQL Server writes getdate().
@@ -52,6 +53,8 @@ public:
     enum SavepointStatement { Set, RollBackTo };
     QString transaction(TransactionStatement statement) const;
     QString savepoint(SavepointStatement statement, int n) const;
+    // Whether statements without parameters may go to the server together, separated by ";".
+    bool takesBatches() const { return m_engine != Engine::Sqlite; }
 
     // Whether a failure left the connection unusable; `statement` is the failed statement's
     // driver handle when there is one.

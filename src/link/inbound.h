@@ -43,10 +43,11 @@ class InboundWork
 public:
     virtual ~InboundWork() = default;
     // A message's work is one unit: what it stores is committed before its reply is written,
-    // or, when it fails, none of it is. Work without a database has nothing to commit.
-    virtual void begin() {}
-    virtual void commit() {}
-    virtual void rollback() noexcept {}
+    // or, when it fails, none of it is. Every kind of work says what that means for it, so a
+    // wrapper cannot drop the unit by forgetting it.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() noexcept = 0;
     virtual void positionReport(const InboundMessage &) {}
     virtual void vehicleEvent(const InboundMessage &) {}
     // `LoosmeldenVanRit`: the host reports the ride of a route order unloaded.

@@ -8,6 +8,7 @@
 #include "link/inboundtable.h"
 #include "link/linkstate.h"
 #include "log/log.h"
+#include "support/recorders.h"
 #include "support/sessions.h"
 #include "util/ansicodec.h"
 #include "util/errors.h"
@@ -43,7 +44,7 @@ struct Reader
     LinkState link;
     Settings settings;
     ApplicationErrors errors { log };
-    InboundWork work;
+    RecordingWork work; // no database work
     InboundDispatcher dispatcher { log, link, settings, errors, work, clock, regional };
     RecordingConnection connection;
 };

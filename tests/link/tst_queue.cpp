@@ -39,7 +39,7 @@ struct Fixture
     RecordingNotifier status;
     ApplicationErrors errors { log, &database };
     UdpNotifier udp { settings, errors };
-    InboundWork work;
+    RecordingWork work; // no database work
     InboundDispatcher dispatcher { log, link, settings, errors, work, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
     QueueTick tick { { settings, closing, queue, server, link, database, log, status, udp, errors, clock, regional } };

@@ -11,6 +11,7 @@
 #include "notify/notifiers.h"
 #include "support/dbfixture.h"
 #include "support/dispatchsite.h"
+#include "support/recorders.h"
 #include "util/korvanfunctions.h"
 
 #include <QNetworkDatagram>
@@ -141,7 +142,7 @@ private slots:
         Site site;
         site.regional.machineName = u"disp01"_s;
         LinkState link;
-        InboundWork work;
+        RecordingWork work; // no database work
         InboundDispatcher dispatcher(site.log, link, site.settings, site.errors, work, site.clock, site.regional);
         HostServer server(site.log, link, site.settings, site.status, site.errors, dispatcher, site.regional);
         server.start(0);

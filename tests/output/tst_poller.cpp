@@ -11,6 +11,7 @@
 #include "output/polling.h"
 #include "output/rideorder.h"
 #include "support/dispatchsite.h"
+#include "support/recorders.h"
 #include "support/testhost.h"
 #include "util/ansicodec.h"
 
@@ -31,7 +32,7 @@ struct Site : DispatchSite
     OutgoingQueue queue;
     DatabaseNotifier status { statements, errors };
     UdpNotifier udp { settings, errors };
-    InboundWork work;
+    RecordingWork work; // no database work
     InboundDispatcher dispatcher { log, link, settings, errors, work, clock, regional };
     HostServer server { log, link, settings, status, errors, dispatcher, regional };
     bool closing = false;
@@ -300,7 +301,7 @@ private slots:
         DatabaseNotifier status(statements, errors);
         OutgoingQueue queue;
         LinkState link;
-        InboundWork work;
+        RecordingWork work; // no database work
         InboundDispatcher dispatcher(log, link, settings, errors, work, clock, regional);
         HostServer server(log, link, settings, status, errors, dispatcher, regional);
         Polling polling({ settings, statements, queue, log, status, udp, server, clock, regional });

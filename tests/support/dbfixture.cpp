@@ -68,9 +68,10 @@ bool postgresRequired()
     return qEnvironmentVariable("CI") == QLatin1String("true");
 }
 
-std::unique_ptr<PostgresCluster> PostgresCluster::start(QString *why)
+std::unique_ptr<PostgresCluster> PostgresCluster::start(QString *why, bool durable)
 {
     std::unique_ptr<PostgresCluster> c(new PostgresCluster);
+    c->m_durable = durable;
     for (const char *version : { "17", "16", "15", "14", "13" }) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(QLatin1String(version));
         if (QFile::exists(bin + QStringLiteral("/initdb"))) {
@@ -132,7 +133,8 @@ bool PostgresCluster::pgctl(const QStringList &args)
 bool PostgresCluster::startServer()
 {
     return pgctl({ QStringLiteral("-o"),
-                   QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -c fsync=off -c full_page_writes=off").arg(m_port).arg(m_dir),
+                   QStringLiteral("-h 127.0.0.1 -p %1 -k %2").arg(m_port).arg(m_dir)
+                       + (m_durable ? QStringLiteral(" -c synchronous_commit=on") : QStringLiteral(" -c fsync=off -c full_page_writes=off")),
                    QStringLiteral("start") });
 }
 
@@ -182,9 +184,9 @@ std::unique_ptr<PostgresCluster> theCluster;
 QString theProblem;
 } // namespace
 
-void startCluster()
+void startCluster(bool durable)
 {
-    theCluster = PostgresCluster::start(&theProblem);
+    theCluster = PostgresCluster::start(&theProblem, durable);
 }
 
 void stopCluster()
@@ -234,7 +236,8 @@ void eachEngine(const QString &dir, const std::function<void(const char *engine,
         useFreshDatabase(s, QStringLiteral("sqlite"), dir);
         bench("SQLite", s);
     }
-    startCluster();
+    // As a site runs it: every commit synced.
+    startCluster(true);
     if (!theCluster) {
         std::printf("PostgreSQL skipped: %s\n", qPrintable(theProblem));
         return;

@@ -30,7 +30,8 @@ class PostgresCluster
 public:
     ~PostgresCluster();
     // Empty when the server binaries are missing; `why` then says so.
-    static std::unique_ptr<PostgresCluster> start(QString *why);
+    // `durable`: every commit synced, as a site runs it (benchmarks); else no syncs at all.
+    static std::unique_ptr<PostgresCluster> start(QString *why, bool durable = false);
 
     quint16 port() const { return m_port; }
     QString user() const { return QStringLiteral("test"); }
@@ -50,6 +51,7 @@ private:
     int m_databases = 0;
     QString m_templates[2]; // the schema without and with the demo data
     bool m_asRoot = false;
+    bool m_durable = false;
 };
 
 // Whether tests that need PostgreSQL must run: in CI they fail instead of skipping.
@@ -57,7 +59,7 @@ bool postgresRequired();
 
 // The one PostgreSQL cluster of a test executable: started in initTestCase, stopped in
 // cleanupTestCase. Null, with the reason in clusterProblem(), where no server can run.
-void startCluster();
+void startCluster(bool durable = false);
 void stopCluster();
 PostgresCluster *cluster();
 const QString &clusterProblem();

@@ -26,6 +26,10 @@ public:
 class RecordingWork : public InboundWork
 {
 public:
+    // No database: nothing to commit.
+    void begin() override {}
+    void commit() override {}
+    void rollback() noexcept override {}
     void positionReport(const InboundMessage &m) override { record(QStringLiteral("position ") + m.fields.join(u'|')); }
     void vehicleEvent(const InboundMessage &m) override { record(QStringLiteral("event ") + m.fields.join(u'|') + u' ' + m.address); }
     void unloading(const QString &vehicle, const QString &remark) override { record(QStringLiteral("unloading ") + vehicle + u'|' + remark); }
