@@ -332,6 +332,30 @@ private slots:
                              }),
                  qPrintable(log.join(u'\n')));
     }
+
+    // A dispatch workstation reading the embedded database in a long transaction does not hold
+    // up an event's commit, nor does the commit disturb what the workstation reads.
+    void readerDoesNotHoldUpAnEvent()
+    {
+        Site site(u"sqlite"_s, {}, u"MapPointOK apxsv1"_s);
+        site.database.ensureOpen();
+        const QString name = u"workstation"_s;
+        {
+            QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            reader.setDatabaseName(site.dir.filePath(site.settings.xLoginDatabase));
+            QVERIFY(reader.open());
+            fixture::run(reader, u"BEGIN"_s);
+            QCOMPARE(fixture::scalar(reader, u"SELECT COUNT(*) FROM planning"_s).toInt(), 3);
+
+            site.receive("[RS2_EV,356000000000012,SV1,+12046000,0,0,91437890,8529620,1001,0,250,0]");
+            QCOMPARE(site.host.writes, QStringList { u"[RS2_EV_ACK]"_s });
+            QCOMPARE(fixture::scalar(reader, u"SELECT COUNT(*) FROM planning"_s).toInt(), 3);
+            fixture::run(reader, u"COMMIT"_s);
+            QCOMPARE(fixture::scalar(reader, u"SELECT COUNT(*) FROM planning"_s).toInt(), 4);
+            QCOMPARE(fixture::scalar(reader, u"PRAGMA journal_mode"_s).toString(), u"wal"_s);
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUnits)
