@@ -17,6 +17,11 @@ DatabaseError lostDuringUnit()
     return DatabaseError(u"De verbinding met de database is verbroken tijdens de verwerking; er is niets van opgeslagen"_s, true);
 }
 
+DatabaseError abortedUnit()
+{
+    return DatabaseError(u"Een fout kon niet worden teruggedraaid; de verwerking is afgebroken en er is niets van opgeslagen"_s, false);
+}
+
 } // namespace
 
 Database::Database(const Settings &settings, const QString &programDir, const Clock &clock, QObject *parent)
@@ -85,7 +90,7 @@ void Database::openConnection()
 void Database::close()
 {
     if (m_unit.depth > 0 && m_db.isOpen())
-        m_unit.broken = true;
+        m_unit.lost = true;
     m_prepared.clear();
     const bool wasOpen = m_open;
     m_open = false;
@@ -122,8 +127,7 @@ QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
     if (m_unit.depth > 0)
         enterUnit();
     emit aboutToRun(sql);
-    if (m_unit.broken)
-        throw lostDuringUnit();
+    checkUnit();
     QSqlQuery &query = prepared(sql);
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(int(i), values[i]);
@@ -148,10 +152,17 @@ void Database::beginUnit()
     ++m_unit.depth;
 }
 
+void Database::checkUnit() const
+{
+    if (m_unit.lost)
+        throw lostDuringUnit();
+    if (m_unit.aborted)
+        throw abortedUnit();
+}
+
 void Database::enterUnit()
 {
-    if (m_unit.broken)
-        throw lostDuringUnit();
+    checkUnit();
     QStringList pending;
     if (!m_unit.begun) {
         ensureOpen();
@@ -181,10 +192,12 @@ void Database::commitUnit()
         return;
     }
     const Unit unit = std::exchange(m_unit, Unit());
-    if (unit.broken) {
+    if (unit.lost)
+        throw lostDuringUnit();
+    if (unit.aborted) {
         if (unit.begun && m_db.isOpen())
             QSqlQuery(m_db).exec(m_dialect.transaction(Dialect::Rollback));
-        throw lostDuringUnit();
+        throw abortedUnit();
     }
     if (unit.begun) {
         try {
@@ -209,11 +222,11 @@ void Database::rollbackUnit() noexcept
     if (m_unit.depth > 1) {
         // The outer unit cannot commit what is left of it.
         --m_unit.depth;
-        m_unit.broken = true;
+        m_unit.aborted = true;
         return;
     }
     const Unit unit = std::exchange(m_unit, Unit());
-    if (unit.begun && !unit.broken && m_db.isOpen())
+    if (unit.begun && !unit.lost && m_db.isOpen())
         QSqlQuery(m_db).exec(m_dialect.transaction(Dialect::Rollback));
 }
 
@@ -237,13 +250,14 @@ void Database::rollbackStep(qsizetype mark) noexcept
     const Unit::Step step = m_unit.steps[mark];
     m_unit.steps.resize(mark);
     m_unit.effects.resize(step.effects);
-    if (!step.savepoint || m_unit.broken)
+    if (!step.savepoint || m_unit.lost || m_unit.aborted)
         return;
     try {
         plain(m_dialect.savepoint(Dialect::RollBackTo, int(mark)));
     } catch (...) {
-        // What the step left behind cannot be undone: nothing of the unit may be committed.
-        m_unit.broken = true;
+        // What the step left behind cannot be undone (or the server ended the transaction on
+        // the step's error): nothing more of the unit may run, and none of it be committed.
+        m_unit.aborted = true;
     }
 }
 

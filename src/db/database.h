@@ -50,7 +50,8 @@ public:
     // Units of work. Everything between beginUnit() and commitUnit() is one transaction, begun
     // at the unit's first statement, so a unit that runs none costs nothing. A unit begun inside
     // another joins it. Once the connection goes during a unit, nothing more of it runs (the
-    // connection is not opened again into autocommit halfway) and its commit throws.
+    // connection is not opened again into autocommit halfway) and its commit throws; so when a
+    // failed step cannot be undone because the server ended the transaction itself.
     void beginUnit();
     // Commits, then runs the effects registered with afterCommit() in their order. Throws
     // DatabaseError when the commit fails; the unit is then rolled back and its effects dropped.
@@ -113,12 +114,15 @@ private:
     void plain(const QString &sql);
     qsizetype beginStep();
     void rollbackStep(qsizetype mark) noexcept;
+    // Throws when nothing more of the unit may run.
+    void checkUnit() const;
 
     struct Unit
     {
         int depth = 0;
         bool begun = false;  // its BEGIN was sent
-        bool broken = false; // the connection went, or a part of it was rolled back
+        bool lost = false;    // the connection went
+        bool aborted = false; // a part of it could not be undone, or the server ended it
         struct Step
         {
             bool savepoint = false; // set on the server

@@ -333,6 +333,41 @@ private slots:
                  qPrintable(log.join(u'\n')));
     }
 
+    // The server ends the transaction on a step's error, as a T-SQL server does with a deadlock
+    // victim: the savepoint is gone, so the step cannot be undone alone. Nothing more of the
+    // message runs, none of it is stored, and it gets no reply.
+    void stepThatCannotBeUndoneEndsTheMessage_data()
+    {
+        QTest::addColumn<QString>("engine");
+        for (const char *engine : { "sqlite", "postgresql" })
+            QTest::newRow(engine) << QString::fromLatin1(engine);
+    }
+    void stepThatCannotBeUndoneEndsTheMessage()
+    {
+        FIXTURE_ENGINE();
+        Site site(engine, Ride3OnTheWay, u"MapPointOK apxsv1"_s);
+        const QStringList before = site.snapshot();
+        site.run(u"ALTER TABLE Statusmeldingen RENAME TO Statusmeldingen_weg"_s);
+        const auto hook = QObject::connect(&site.database, &Database::aboutToRun, [&](const QString &sql) {
+            if (sql.startsWith(u"ROLLBACK TO"_s))
+                QSqlQuery(site.database.connection()).exec(u"ROLLBACK"_s);
+        });
+        const qsizetype logged = site.log.lines().size();
+        site.receive("[RS2_EV,356000000000012,SV1,+12035000,0,0,91437890,8529620,1001,0,300,3]");
+        QObject::disconnect(hook);
+        QVERIFY(site.host.writes.isEmpty());
+        QVERIFY(site.files().isEmpty());
+        site.run(u"ALTER TABLE Statusmeldingen_weg RENAME TO Statusmeldingen"_s);
+        QCOMPARE(site.snapshot(), before);
+        QVERIFY2(site.texts(logged).contains(
+                     u"M-> Een fout kon niet worden teruggedraaid; de verwerking is afgebroken en er is niets van opgeslagen"_s),
+                 qPrintable(site.texts(logged).join(u'\n')));
+        // The connection itself is sound: the next message is stored as usual.
+        site.receive("[RS2_EV,356000000000012,SV1,+12035000,0,0,91437890,8529620,1001,0,300,3]");
+        QCOMPARE(site.host.writes, QStringList { u"[RS2_EV_ACK]"_s });
+        QCOMPARE(site.rows(u"SELECT pla_status FROM planning WHERE pla_id = 3"_s), QStringList { u"K"_s });
+    }
+
     // A dispatch workstation reading the embedded database in a long transaction does not hold
     // up an event's commit, nor does the commit disturb what the workstation reads.
     void readerDoesNotHoldUpAnEvent()
