@@ -78,14 +78,6 @@ struct WholeGateway
     }
 };
 
-class RecordingConnection : public HostConnection
-{
-public:
-    QString address() const override { return u"10.0.0.7"_s; }
-    void write(const QString &text) override { writes.append(text); }
-    QStringList writes;
-};
-
 const QString Transacties = u"SELECT tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code, tra_opmerking FROM TRANSACTIES"_s;
 const QString Calls = u"SELECT mel_status, mel_wagen, mel_ritnummer, mel_chauffeur FROM Statusmeldingen WHERE mel_status <> 999"_s;
 const QString NewRitstaten = u"SELECT lsn_wag_id, lsn_chf_id, lsn_status, lsn_actie, lsn_kilometerstand_aanvang FROM ritstaten WHERE lsn_id > 1"_s;

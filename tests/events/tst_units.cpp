@@ -24,14 +24,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-class RecordingConnection : public HostConnection
-{
-public:
-    QString address() const override { return u"10.0.0.7"_s; }
-    void write(const QString &text) override { writes.append(text); }
-    QStringList writes;
-};
-
 // What the events write, without the columns the server fills from its own clock.
 const QStringList Tables {
     u"SELECT pla_id, pla_wagen, pla_chauffeur, pla_lsn, pla_status, pla_spoed, pla_pasnummer, pla_opmerking, pla_km_map,"
@@ -48,16 +40,14 @@ const QStringList Tables {
 const QStringList Keys { u"planning.pla_id"_s, u"ritstaten.lsn_id"_s, u"TRANSACTIES.tra_id"_s, u"GPS.GPS_id"_s,
                          u"Statusmeldingen.mel_id"_s, u"berichtenbox.bbo_id"_s };
 
-// Ride 3 (owner "004", external order 70012345) on its way with vehicle 12 and ritstaat 1.
-const QStringList Ride3OnTheWay {
-    u"UPDATE planning SET pla_status = 'T', pla_wagen = 1, pla_chauffeur = 1, pla_lsn = 1 WHERE pla_id = 3"_s,
-    u"UPDATE ritstaten SET lsn_actie = 'T', lsn_rit = 3 WHERE lsn_id = 1"_s,
-};
-// Ride 3 with its customer on board in vehicle 12.
-const QStringList Ride3OnBoard {
-    u"UPDATE planning SET pla_status = 'K', pla_wagen = 1, pla_chauffeur = 1, pla_lsn = 1 WHERE pla_id = 3"_s,
-    u"UPDATE ritstaten SET lsn_actie = 'K', lsn_rit = 3 WHERE lsn_id = 1"_s,
-};
+// Ride 3 (owner "004", external order 70012345) with vehicle 12 and ritstaat 1, both in `status`.
+QStringList ride3(char status)
+{
+    return { u"UPDATE planning SET pla_status = '%1', pla_wagen = 1, pla_chauffeur = 1, pla_lsn = 1 WHERE pla_id = 3"_s.arg(status),
+             u"UPDATE ritstaten SET lsn_actie = '%1', lsn_rit = 3 WHERE lsn_id = 1"_s.arg(status) };
+}
+const QStringList Ride3OnTheWay = ride3('T');
+const QStringList Ride3OnBoard = ride3('K');
 // Ride 2 offered to vehicle 12.
 const QStringList Ride2Offered {
     u"UPDATE planning SET pla_status = 'T', pla_wagen = 1, pla_chauffeur = 1, pla_lsn = 1 WHERE pla_id = 2"_s,

@@ -21,7 +21,8 @@
 
 namespace {
 
-class RecordingConnection : public HostConnection
+// Keeps the bytes as they go on the wire, and can refuse to write.
+class EncodingConnection : public HostConnection
 {
 public:
     QString address() const override { return QStringLiteral("10.0.0.7"); }
@@ -46,7 +47,7 @@ struct Reader
     ApplicationErrors errors { log };
     RecordingWork work; // no database work
     InboundDispatcher dispatcher { log, link, settings, errors, work, clock, regional };
-    RecordingConnection connection;
+    EncodingConnection connection;
 };
 
 } // namespace
@@ -180,7 +181,7 @@ private slots:
         Reader r;
         Log &log = r.log;
         InboundDispatcher &dispatcher = r.dispatcher;
-        RecordingConnection &connection = r.connection;
+        EncodingConnection &connection = r.connection;
 
         int lineNo = 0;
         qsizetype checkedWrites = 0;

@@ -23,6 +23,15 @@ public:
     QStringList messages;
 };
 
+// A connection that keeps what the gateway answers on it.
+class RecordingConnection : public HostConnection
+{
+public:
+    QString address() const override { return QStringLiteral("10.0.0.7"); }
+    void write(const QString &text) override { writes.append(text); }
+    QStringList writes;
+};
+
 class RecordingWork : public InboundWork
 {
 public:
