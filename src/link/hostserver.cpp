@@ -115,6 +115,14 @@ void HostServer::writeTo(int position, const QString &text)
     m_connections[size_t(position)]->write(text);
 }
 
+int HostServer::positionOf(const QString &address) const
+{
+    for (size_t i = m_connections.size(); i-- > 0;)
+        if (m_connections[i]->address() == address)
+            return int(i);
+    return -1;
+}
+
 const QString &HostServer::receiveBuffer(int position) const
 {
     return m_connections.at(size_t(position))->receiveBuffer;

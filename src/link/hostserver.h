@@ -40,6 +40,9 @@ public:
     // Writes text to the connection at `position`. Throws KorvanError when there is no such
     // connection or the write fails.
     void writeTo(int position, const QString &text);
+    // The position of the newest open connection from `address`, -1 when there is none: of a
+    // host that reconnected, the connection it uses now.
+    int positionOf(const QString &address) const;
     // What the connection at `position` has received and not yet cut into messages.
     const QString &receiveBuffer(int position) const;
 

@@ -10,17 +10,20 @@ void LinkState::setHostAddress(const QString &address)
 
 void LinkState::addConnection(const QString &address)
 {
-    if (m_connections.contains(address))
-        return;
-    m_connections.append(address);
-    emit connectionsChanged(m_connections);
+    if (m_open[address]++ == 0) {
+        m_connections.append(address);
+        emit connectionsChanged(m_connections);
+    }
     setDriverLamp(true);
 }
 
 void LinkState::removeConnection(const QString &address)
 {
-    if (!m_connections.removeOne(address))
+    const auto it = m_open.find(address);
+    if (it == m_open.end() || --*it > 0)
         return;
+    m_open.erase(it);
+    m_connections.removeOne(address);
     emit connectionsChanged(m_connections);
     setDriverLamp(false);
 }

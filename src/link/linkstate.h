@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -17,9 +18,11 @@ public:
 
     // `RamConnections`: each address once, in the order first added.
     const QStringList &connections() const { return m_connections; }
-    // Adds the address when it is not listed yet and switches the driver lamp on.
+    // A connection opened: its address is listed when it is not yet, and the driver lamp goes on.
     void addConnection(const QString &address);
-    // Removes the first occurrence and switches the driver lamp off.
+    // A connection closed. Its address leaves the list, and the driver lamp goes off, only when
+    // it was the address's last open connection: a host that reconnects before its old
+    // connection's close is noticed stays listed and reachable.
     void removeConnection(const QString &address);
 
     bool driverLamp() const { return m_driverLamp; }
@@ -40,6 +43,7 @@ private:
 
     QString m_hostAddress;
     QStringList m_connections;
+    QHash<QString, int> m_open; // open connections per listed address
     bool m_driverLamp = false;
     bool m_databaseLamp = false;
     bool m_serverLamp = false;

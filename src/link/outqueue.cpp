@@ -106,9 +106,10 @@ void QueueTick::switchOn()
 void QueueTick::send()
 {
     const QString &host = p.link.hostAddress();
-    const qsizetype position = p.link.connections().indexOf(host);
-    if (position < 0)
+    if (!p.link.connections().contains(host))
         return;
+    // The host's own connection: with two open from its address, the newest.
+    const int position = p.server.positionOf(host);
     // A checkpoint that cannot write its file is reported; the message still goes.
     p.errors.guard([&] {
         p.log.checkpoint(Log::List::Received, 500, u"RAM-IN"_s);
@@ -116,7 +117,7 @@ void QueueTick::send()
     });
     const QString message = p.queue.first();
     try {
-        p.server.writeTo(int(position), message);
+        p.server.writeTo(position, message);
     } catch (const std::exception &) {
         // Kept at the front: a ride order whose message-box row is already marked processed
         // must not vanish because the host was briefly unreachable.

@@ -416,7 +416,9 @@ private slots:
         QCOMPARE(f.status.messages.last(), QStringLiteral("Ludor Korvan TIM/RAMSERV server normaal uitgeschakeld"));
     }
 
-    // Two connections from one address share one entry; the second takes HostAddress.
+    // Two connections from one address share one entry; the second takes HostAddress. A host
+    // that reconnected before its old connection's close was noticed stays listed, lit and
+    // reachable when the old one closes; the address goes with its last connection.
     void secondClientTakesHostAddress()
     {
         Fixture f;
@@ -428,10 +430,20 @@ private slots:
         QCOMPARE(f.link.hostAddress(), Local);
         QCOMPARE(f.link.connections(), QStringList { Local });
         QCOMPARE(f.server.connectionCount(), 2);
+        QCOMPARE(f.server.positionOf(Local), 1);
+        first.take();
+        second.take();
         first.socket.disconnectFromHost();
         QTRY_COMPARE(f.server.connectionCount(), 1);
+        QCOMPARE(f.link.connections(), QStringList { Local });
+        QVERIFY(f.link.driverLamp());
+        f.server.writeTo(f.server.positionOf(Local), QStringLiteral("[RS2_VRY,0012,DE2hallo]"));
+        QTRY_COMPARE(second.received, QByteArray("[RS2_VRY,0012,DE2hallo]"));
+        second.socket.disconnectFromHost();
+        QTRY_COMPARE(f.server.connectionCount(), 0);
         QVERIFY(f.link.connections().isEmpty());
         QVERIFY(!f.link.driverLamp());
+        QCOMPARE(f.server.positionOf(Local), -1);
     }
 
     void stopRunsTheDisconnectSteps()
