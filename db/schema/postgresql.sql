@@ -190,7 +190,7 @@ CREATE INDEX ix_ritstaten_wagen ON ritstaten (lsn_wag_id, lsn_status)
 GO
 -- The outgoing poller reads the oldest waiting row (bbo_soort 12, bbo_verwerkt 0) every 5
 -- seconds: a site should have this index, or each tick scans the whole message box.
-CREATE INDEX ix_berichtenbox_uitgaand ON berichtenbox (bbo_soort, bbo_verwerkt, bbo_datum)
+CREATE INDEX ix_berichtenbox_uitgaand ON berichtenbox (bbo_soort, bbo_verwerkt, bbo_datum NULLS FIRST)
 GO
 
 -- The route check belongs to the dispatch system; here it does nothing.

@@ -164,6 +164,11 @@ QString Dialect::serverNow() const
     return {};
 }
 
+QString Dialect::ascendingNullsFirst(const QString &column) const
+{
+    return m_engine == Engine::PostgreSql ? column + u" NULLS FIRST"_s : column;
+}
+
 QString Dialect::procedureCall() const
 {
     switch (m_engine) {

@@ -42,6 +42,9 @@ public:
     // elsewhere, so that the server does not read a whole backlog to hand over one row.
     QString firstRowOnly(const QString &select) const;
 
+    // An ascending sort key that puts NULLs first, as SQL Server and SQLite do by themselves.
+    QString ascendingNullsFirst(const QString &column) const;
+
     // The call of PROC_ROUTESTATUS_CONTROLE with the vehicle id as its one parameter; empty
     // where the engine has no stored procedures.
     QString procedureCall() const;

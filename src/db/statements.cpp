@@ -132,9 +132,12 @@ std::optional<QSqlRecord> Statements::ADODIENSTEINDE(int vehicle)
 
 std::optional<QSqlRecord> Statements::ADOUitgaand()
 {
-    // Only the oldest waiting row is ever used; see the index on these columns in db/schema.
-    return first(m_db.dialect().firstRowOnly(u"select * from (berichtenbox INNER JOIN wagens ON wag_id=bbo_wag_id)"
-                                             " where bbo_soort=12 AND bbo_verwerkt=0 ORDER by bbo_datum"_s));
+    // Only the oldest waiting row is ever used; see the index on these columns in db/schema. A
+    // row without a time counts as the oldest on every engine.
+    const Dialect &dialect = m_db.dialect();
+    return first(dialect.firstRowOnly(u"select * from (berichtenbox INNER JOIN wagens ON wag_id=bbo_wag_id)"
+                                      " where bbo_soort=12 AND bbo_verwerkt=0 ORDER by "_s
+                                      + dialect.ascendingNullsFirst(u"bbo_datum"_s)));
 }
 
 std::optional<QSqlRecord> Statements::ADORITUIT(int ride)

@@ -134,6 +134,23 @@ private slots:
         QVERIFY(f.queue.isEmpty());
     }
 
+    // A row without a time counts as the oldest, on every engine alike.
+    void rowWithoutTimeGoesFirst_data() { fixture::engineColumn(); }
+    void rowWithoutTimeGoesFirst()
+    {
+        FIXTURE_ENGINE();
+        Site f(engine);
+        const auto host = f.connectHost();
+        QVERIFY(host);
+        f.waiting(1, 1, u"09:00:00"_s);
+        f.run(u"INSERT INTO berichtenbox (bbo_soort, bbo_bdr_id, bbo_wag_id, bbo_verwerkt, bbo_pla_id, bbo_actie)"
+              " VALUES (12, 1, 1, 0, 2, 1)"_s);
+        f.run(u"UPDATE berichtenbox SET bbo_datum = NULL WHERE bbo_pla_id = 2"_s);
+        f.poller.tick();
+        QCOMPARE(f.queue.size(), 1);
+        QCOMPARE(f.queue.first(), timOrderText(RideRecord::fromRecord(*f.statements.ADOPlanning(2)), Imei, f.settings));
+    }
+
     void undo_data()
     {
         QTest::addColumn<QString>("engine");
