@@ -80,13 +80,10 @@ void OutgoingPoller::chat(const MessageRow &origin, int vehicle, const QString &
         marked = true;
         p.log.Logger(sent ? u"M-> Chatbericht verzenden werd verzonden"_s : u"M-> Chatbericht verzenden werd niet verzonden"_s);
         p.status.SendUDPKorvanDB(sent ? u"Chatbericht werd verzonden"_s : u"Chatbericht werd niet verzonden"_s);
-    } catch (const DatabaseError &e) {
-        if (e.connectionLost())
-            throw; // nothing more can be stored; the row is taken again when the database is back
+    } catch (const std::exception &e) {
         p.log.Logger(u"M-> Chatbericht verzenden is mislukt"_s);
-        p.status.SendUDPKorvanDB(u"Chatbericht verzenden mislukt"_s);
-    } catch (const std::exception &) {
-        p.log.Logger(u"M-> Chatbericht verzenden is mislukt"_s);
+        // Nothing more can be stored; the row is taken again when the database is back.
+        rethrowIfConnectionLost(e);
         p.status.SendUDPKorvanDB(u"Chatbericht verzenden mislukt"_s);
     }
     // A chat is never retried: in every outcome its row ends processed.

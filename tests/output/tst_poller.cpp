@@ -184,6 +184,27 @@ private slots:
         QCOMPARE(f.messages(), QStringList { "2|1|nu" });
     }
 
+    // The connection goes while the chat's row is marked: the failure is logged, nothing is
+    // queued or kept, and the row waits for the database to be back.
+    void chatWhoseMarkingLosesTheConnection_data() { fixture::engineColumn(); }
+    void chatWhoseMarkingLosesTheConnection()
+    {
+        FIXTURE_ENGINE();
+        Site f(engine);
+        const auto host = f.connectHost();
+        QVERIFY(host);
+        f.waiting(99, 0, u"09:00:00"_s, u"Bel de centrale"_s);
+        QObject::connect(&f.database, &Database::aboutToRun, [&](const QString &sql) {
+            if (sql.startsWith(u"UPDATE berichtenbox"_s))
+                f.database.close();
+        });
+        const qsizetype from = f.log.lines().size();
+        f.errors.guard([&] { f.poller.tick(); });
+        QVERIFY2(f.texts(from).contains(u"M-> Chatbericht verzenden is mislukt"_s), qPrintable(f.texts(from).join(u'\n')));
+        QVERIFY(f.queue.isEmpty());
+        QCOMPARE(f.messages(), QStringList { "0|0|oud" });
+    }
+
     void chat_data() { fixture::engineColumn(); }
     void chat()
     {
