@@ -32,16 +32,21 @@ double amountOf(const QSqlRecord &r, const char *column)
     return r.value(QLatin1StringView(column)).toDouble();
 }
 
-// The time of a date-time column; SQLite hands the text it stores ("2026-12-08 14:30:00.000").
+// The clock time of a date-time column as it is stored; SQLite hands the text it keeps
+// ("2026-12-08 14:30:00.000"). Never through a local date-time: a time in the hour that a
+// summer-time change skips (02:30 on the last Sunday of March) is no valid local date-time, yet
+// it is the time the dispatcher booked.
 QTime timeOf(const QSqlRecord &r, const char *column)
 {
     const QVariant v = r.value(QLatin1StringView(column));
     if (v.isNull())
         return QTime(0, 0);
-    QDateTime t = v.toDateTime();
-    if (!t.isValid())
-        t = QDateTime::fromString(v.toString().left(19).replace(u' ', u'T'), Qt::ISODate);
-    return t.isValid() ? t.time() : QTime(0, 0);
+    QTime t;
+    if (v.typeId() == QMetaType::QDateTime)
+        t = v.toDateTime().time(); // the driver's date-time keeps its clock time, valid or not
+    else if (const QString text = v.toString(); text.size() >= 16)
+        t = QTime::fromString(text.mid(11, 8).leftJustified(8, u'0'), u"HH:mm:ss"_s);
+    return t.isValid() ? t : QTime(0, 0);
 }
 
 // Leading and trailing blanks and control characters removed.

@@ -3,7 +3,11 @@
 #include "output/rideorder.h"
 #include "output/vehiclemessages.h"
 
+#include <QSqlField>
+#include <QSqlRecord>
 #include <QTest>
+
+#include <ctime>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -72,6 +76,44 @@ class TestRideOrder : public QObject
 {
     Q_OBJECT
 private slots:
+    // Summer time starts at 02:00 on 29 March 2026 in the dispatch sites' zone.
+    void initTestCase()
+    {
+        qputenv("TZ", "Europe/Amsterdam");
+        tzset();
+    }
+
+    // The booked time as stored, however the driver hands it over, also in the hour that the
+    // change to summer time skips.
+    void storedTimeAsItIs_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("text") << QVariant(u"2026-12-08 14:30:00.000"_s) << QTime(14, 30);
+        QTest::newRow("text with T") << QVariant(u"2026-12-08T09:05:00"_s) << QTime(9, 5);
+        QTest::newRow("text in the skipped hour") << QVariant(u"2026-03-29 02:30:00.000"_s) << QTime(2, 30);
+        QTest::newRow("date-time in the skipped hour")
+            << QVariant(QDateTime::fromString(u"2026-03-29T02:30:00"_s, Qt::ISODate)) << QTime(2, 30);
+        QTest::newRow("date-time") << QVariant(QDateTime(QDate(2026, 12, 8), QTime(23, 59))) << QTime(23, 59);
+        QTest::newRow("no time") << QVariant() << QTime(0, 0);
+        QTest::newRow("not a time") << QVariant(u"gisteren"_s) << QTime(0, 0);
+    }
+    void storedTimeAsItIs()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QTime, time);
+        QSqlRecord record;
+        for (const char *column : { "pla_tijdstip", "pla_datumtijd" }) {
+            QSqlField field(QString::fromLatin1(column), stored.metaType());
+            field.setValue(stored);
+            record.append(field);
+        }
+        const RideRecord ride = RideRecord::fromRecord(record);
+        QCOMPARE(ride.tijdstip, time);
+        QCOMPARE(ride.datumtijd, time);
+        QCOMPARE(timOrderText(ride, u"0042"_s, Settings()).contains(u"P0 %1"_s.arg(time.toString(u"HHmm"_s))), true);
+    }
+
     void workedExample()
     {
         const QString expected = expand(
