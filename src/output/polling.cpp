@@ -31,6 +31,13 @@ void Polling::PollenTimer()
 
 void Polling::AortaTimer()
 {
+    // Without an address nothing is sent; the operator reads so once, not every ten seconds.
+    const bool silent = p.settings.NotifyAddress.trimmed().isEmpty();
+    if (silent && !m_silenceLogged)
+        p.log.Logger(u"M-> Geen netwerkadres voor meldingen ingesteld: de keep-alive (922) wordt niet verzonden"_s);
+    m_silenceLogged = silent;
+    if (silent)
+        return;
     p.udp.SendUDPKorvan(922, p.regional.stationName(), u"TIMFFFFFFF"_s, u"0000"_s, p.clock.now());
 }
 

@@ -44,4 +44,5 @@ public:
 
 private:
     Parts p;
+    bool m_silenceLogged = false; // the keep-alive's missing address, said once per silence
 };

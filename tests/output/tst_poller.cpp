@@ -351,6 +351,20 @@ private slots:
         QCOMPARE(cipherDatagram(datagram, key.toLatin1()), plain);
         QCOMPARE(datagram == plain, key.isEmpty());
         QVERIFY(log.lines().isEmpty());
+
+        // Without an address nothing goes out, and the log says so once per silence.
+        const QString silent = u"M-> Geen netwerkadres voor meldingen ingesteld: de keep-alive (922) wordt niet verzonden"_s;
+        settings.NotifyAddress.clear();
+        polling.AortaTimer();
+        polling.AortaTimer();
+        QCOMPARE(log.lines().size(), 1);
+        QCOMPARE(log.lines().first().mid(15), silent);
+        settings.NotifyAddress = u"127.0.0.1"_s;
+        polling.AortaTimer();
+        QVERIFY(workstation.waitForReadyRead(5000));
+        settings.NotifyAddress = u" "_s;
+        polling.AortaTimer();
+        QCOMPARE(log.lines().size(), 2);
     }
 };
 
