@@ -106,7 +106,8 @@ void Gateway::reportConfigProblem(const QString &path)
     // The operator's notification address is unknown: tell nobody rather than the whole network.
     if (!m_config.has("NotifyAddress_Text"_L1)) {
         m_settings.NotifyAddress.clear();
-        text += u"; netwerkmeldingen staan uit tot het adres is ingesteld"_s;
+        m_notifyStandIn = true;
+        text += u"; netwerkmeldingen staan uit tot het adres is ingesteld of de gateway opnieuw start"_s;
     }
     m_configProblem = text;
     m_log.Logger(u"M-> "_s + text);
@@ -145,6 +146,9 @@ void Gateway::shutdown()
 void Gateway::copySettings()
 {
     m_config.copyFrom(m_settings);
+    // The run's silence is not the operator's setting: a file that had no address keeps none.
+    if (m_notifyStandIn && m_settings.NotifyAddress.isEmpty())
+        m_config.remove("NotifyAddress_Text"_L1);
     m_copied = true;
 }
 

@@ -106,6 +106,7 @@ private:
     ConfigDocument m_config;
     QString m_configProblem;
     bool m_keepConfigFile = false; // a file we could not read is never replaced
+    bool m_notifyStandIn = false;  // notifications off for this run only: the file had no address
     bool m_copied = false;
     bool m_closing = false;
 

@@ -291,6 +291,15 @@ void ConfigDocument::read(Settings &settings) const
     }
 }
 
+void ConfigDocument::remove(QLatin1StringView key)
+{
+    for (Element &form : m_root.children) {
+        if (form.name != formName)
+            continue;
+        std::erase_if(form.children, [key](const Element &e) { return e.name == key; });
+    }
+}
+
 void ConfigDocument::copyFrom(const Settings &settings)
 {
     Element &form = m_root.ensureChild(formName);

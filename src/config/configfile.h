@@ -55,6 +55,8 @@ public:
     void read(Settings &settings) const;
     // Copies every stored setting into the document.
     void copyFrom(const Settings &settings);
+    // Leaves a key out of the file, as if it had never been written.
+    void remove(QLatin1StringView key);
 
     // The file's bytes as they would be written.
     QByteArray toBytes() const;

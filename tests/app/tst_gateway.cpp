@@ -305,7 +305,8 @@ private slots:
 
             const QString text = u"Configuratiebestand %1 is onleesbaar op regel 8, kolom 31 (%2): de instellingen tot daar zijn "
                                  u"gelezen, de rest heeft de standaardwaarde; het origineel is bewaard als "
-                                 u"KorvanTim.onleesbaar-20261208-204816.xml; netwerkmeldingen staan uit tot het adres is ingesteld"_s
+                                 u"KorvanTim.onleesbaar-20261208-204816.xml; netwerkmeldingen staan uit tot het adres is ingesteld "
+                                 u"of de gateway opnieuw start"_s
                                      .arg(site.dir.filePath(u"KorvanTim.xml"_s), u"..."_s);
             QCOMPARE(g.configProblem().section(u'(', 0, 0), text.section(u'(', 0, 0));
             QVERIFY(g.configProblem().endsWith(text.section(u')', 1)));
@@ -319,12 +320,15 @@ private slots:
             g.shutdown();
             QVERIFY(g.saveConfiguration());
         }
-        // The new file is whole and the kept one unchanged.
+        // The new file is whole and the kept one unchanged. The run's silence was not saved: the
+        // file has no address, as the operator's had none, and the next start has the default.
         QCOMPARE(contents(kept), site.config);
+        QVERIFY(!contents(site.dir.filePath(u"KorvanTim.xml"_s)).contains("NotifyAddress_Text"));
         Gateway again(site.dir.path(), clock, regional);
         again.create();
         QCOMPARE(again.configProblem(), QString());
         QCOMPARE(again.settings().RamPoort, QString::number(site.port));
+        QCOMPARE(again.settings().NotifyAddress, Settings().NotifyAddress);
     }
 
     // A configuration that cannot be read at all is reported and never replaced.
