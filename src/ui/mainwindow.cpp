@@ -100,6 +100,7 @@ MainWindow::MainWindow(Gateway &gateway, QWidget *parent)
     , updatePrompts(UpdatePrompts::standard(this))
     , m_gateway(gateway)
 {
+    updatePrompts.log = [this](const QString &line) { m_gateway.log().Logger(line); };
     setWindowTitle(Gateway::caption());
     setWindowIcon(applicationIcon());
     QPalette white = palette();
@@ -538,7 +539,7 @@ void MainWindow::updateChecked(const UpdateCheckResult &result)
         if (!result.offerWebPage())
             updatePrompts.information(UpdateCheck::noNewVersionText());
         else if (updatePrompts.question(UpdateCheck::openWebPageQuestion()))
-            updatePrompts.openUrl(QUrl(result.info.updatePageUrl));
+            updatePrompts.openWebPage(result.info.updatePageUrl);
         return;
     }
     UpdateOfferWindow offer(result, updatePrompts, this);

@@ -62,7 +62,26 @@ UpdatePrompts UpdatePrompts::standard(QWidget *parent)
         },
         [parent, caption](const QString &text) { QMessageBox::critical(parent, caption(), text); },
         [](const QUrl &url) { QDesktopServices::openUrl(url); },
+        {}, // the window that owns the prompts gives them its log
     };
+}
+
+QString UpdatePrompts::pageNotAvailableText()
+{
+    return u"De webpagina is niet beschikbaar."_s;
+}
+
+void UpdatePrompts::openWebPage(const QString &text) const
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty()) {
+        openUrl(url);
+        return;
+    }
+    if (log)
+        log(u"M-> Webpagina niet geopend, alleen http- en https-adressen worden geopend: "_s + text);
+    information(pageNotAvailableText());
 }
 
 UpdateOfferWindow::UpdateOfferWindow(const UpdateCheckResult &result, const UpdatePrompts &prompts, QWidget *parent)
@@ -87,7 +106,7 @@ UpdateOfferWindow::UpdateOfferWindow(const UpdateCheckResult &result, const Upda
     connect(download, &QPushButton::clicked, this, [this] { done(Download); });
     QPushButton *page = button(u"Open webpagina"_s, u"BtnWebpagina"_s, this);
     connect(page, &QPushButton::clicked, this,
-            [open = prompts.openUrl, url = result.info.updatePageUrl] { open(QUrl(url)); });
+            [prompts, url = result.info.updatePageUrl] { prompts.openWebPage(url); });
     QPushButton *ok = button(u"OK"_s, u"BtnOK"_s, this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -21,6 +21,14 @@ struct UpdatePrompts
     std::function<bool(const QString &)> question; // true is "Yes"
     std::function<void(const QString &)> error;
     std::function<void(const QUrl &)> openUrl;
+    std::function<void(const QString &)> log; // a line for the operational log; may be empty
+
+    // Opens the update's web page, but only an http or https address: the page comes from the
+    // downloaded information, and the desktop would also open file paths, network shares and
+    // any registered protocol handler with it. Anything else is logged and shown as not
+    // available.
+    void openWebPage(const QString &url) const;
+    static QString pageNotAvailableText();
 
     static UpdatePrompts standard(QWidget *parent);
 };

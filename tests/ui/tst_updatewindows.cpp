@@ -45,6 +45,7 @@ struct Operator
             },
             [this](const QString &t) { said << u"error: "_s + t; },
             [this](const QUrl &u) { opened << u; },
+            [this](const QString &t) { said << u"log: "_s + t; },
         };
     }
 };
@@ -102,6 +103,43 @@ private slots:
     {
         m_gateway.reset();
         m_dir.reset();
+    }
+
+    // Only web addresses reach the desktop's opener.
+    void webPageSchemes_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("http") << "http://updates.example/korvan" << true;
+        QTest::newRow("https") << "https://updates.example/korvan?v=9" << true;
+        QTest::newRow("upper case") << "HTTPS://updates.example/" << true;
+        QTest::newRow("file") << "file:///C:/Windows/System32/calc.exe" << false;
+        QTest::newRow("network share") << "\\\\server\\share\\setup.exe" << false;
+        QTest::newRow("file path") << "C:\\Windows\\System32\\calc.exe" << false;
+        QTest::newRow("protocol handler") << "ms-settings:windowsupdate" << false;
+        QTest::newRow("script") << "javascript:alert(1)" << false;
+        QTest::newRow("ftp") << "ftp://updates.example/korvan" << false;
+        QTest::newRow("no host") << "http:///korvan" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void webPageSchemes()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, opened);
+        UpdateCheckResult r;
+        r.newer = true;
+        r.info.updatePageUrl = page;
+        UpdateOfferWindow w(r, m_operator.prompts());
+        child<QPushButton>(w, "BtnWebpagina")->click();
+        if (opened) {
+            QCOMPARE(m_operator.opened, QList<QUrl> { QUrl(page) });
+            QVERIFY(m_operator.said.isEmpty());
+        } else {
+            QVERIFY(m_operator.opened.isEmpty());
+            QCOMPARE(m_operator.said,
+                     QStringList({ u"log: M-> Webpagina niet geopend, alleen http- en https-adressen worden geopend: "_s + page,
+                                   u"info: "_s + UpdatePrompts::pageNotAvailableText() }));
+        }
     }
 
     void offerWindow_data()
