@@ -130,10 +130,11 @@ void UpdateDownload::cancel()
 
 void UpdateDownload::getFinished()
 {
+    // The last block, when it came with the end: read while the reply is still ours.
+    if (m_reply->bytesAvailable() > 0)
+        dataArrived();
     QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->deleteLater();
-    if (reply->bytesAvailable() > 0)
-        dataArrived();
     m_timer.stop();
     m_file.close();
 

@@ -9,11 +9,16 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 using namespace Qt::Literals::StringLiterals;
 using Outcome = UpdateDownload::Outcome;
@@ -75,6 +80,54 @@ struct Site
             if (line.contains(part))
                 return true;
         return false;
+    }
+};
+
+// A reply that has its whole body the moment it is finished and never says readyRead, as a
+// transfer can end: the last block arrives together with the end.
+class EndOnlyReply : public QNetworkReply
+{
+public:
+    EndOnlyReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request, const QByteArray &body)
+        : m_body(operation == QNetworkAccessManager::HeadOperation ? QByteArray() : body)
+    {
+        setRequest(request);
+        setUrl(request.url());
+        setOperation(operation);
+        setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+        setAttribute(QNetworkRequest::HttpStatusCodeAttribute, 200);
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        QTimer::singleShot(0, this, [this] {
+            setFinished(true);
+            emit finished();
+        });
+    }
+    qint64 bytesAvailable() const override { return m_body.size() - m_read + QNetworkReply::bytesAvailable(); }
+    void abort() override {}
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        const qint64 n = std::min(max, qint64(m_body.size()) - m_read);
+        std::memcpy(data, m_body.constData() + m_read, size_t(n));
+        m_read += n;
+        return n;
+    }
+
+private:
+    QByteArray m_body;
+    qint64 m_read = 0;
+};
+
+class EndOnlyManager : public QNetworkAccessManager
+{
+public:
+    QByteArray body;
+
+protected:
+    QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request, QIODevice *) override
+    {
+        return new EndOnlyReply(operation, request, body);
     }
 };
 
@@ -440,6 +493,25 @@ private slots:
         else
             QVERIFY2(site.logged(u"M-> Software update afgebroken: KorvanTim-9.1.exe: "_s + logged),
                      qPrintable(site.log.lines().join(u'\n')));
+    }
+
+    // The whole file comes with the end of the transfer: it is written and verified as any other.
+    void lastBlockWithTheEnd()
+    {
+        Site site;
+        EndOnlyManager manager;
+        manager.body = testPayload(5000);
+        UpdateInfo info;
+        info.downloadFileUrl = u"http://updates.example/dl/KorvanTim-9.1.exe"_s;
+        info.sha1Hash = hex(QCryptographicHash::Sha1, manager.body);
+        UpdateDownload d(manager, site.clock, info, site.dir.filePath(u"TempDownloads"_s));
+        QSignalSpy finished(&d, &UpdateDownload::finished);
+        d.start();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.at(0).at(0).value<Outcome>(), Outcome::Done);
+        QFile f(d.filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), manager.body);
     }
 
     // An HTTP error on the transfer itself: the status says it and nothing stays behind.
