@@ -486,6 +486,8 @@ private slots:
             QCOMPARE(d->status(), u"Download bestand"_s);
         }
         QCOMPARE(m_server.requests.value(0).method, "HEAD");
+        for (const HttpServer::Request &request : m_server.requests)
+            QCOMPARE(request.headers.value("accept-encoding"), QByteArray("identity"));
         // No size, no transfer.
         QCOMPARE(m_server.requests.size(), outcome == Outcome::NoSize ? 1 : 2);
         if (logged.isEmpty())
