@@ -535,6 +535,11 @@ void MainWindow::updateChecked(const UpdateCheckResult &result)
         updatePrompts.information(UpdateCheck::notConfiguredText());
         return;
     }
+    if (!result.failure.isEmpty()) {
+        m_gateway.log().Logger(u"M-> "_s + result.failure);
+        updatePrompts.error(result.failure);
+        return;
+    }
     if (!result.newer) {
         if (!result.offerWebPage())
             updatePrompts.information(UpdateCheck::noNewVersionText());

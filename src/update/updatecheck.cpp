@@ -106,14 +106,23 @@ void UpdateCheck::start()
         QTimer::singleShot(0, this, &UpdateCheck::finish);
         return;
     }
-    m_reply = fetch(url);
+    m_reply = fetch(url, m_result.failure);
+    if (!m_reply) {
+        QTimer::singleShot(0, this, &UpdateCheck::finish);
+        return;
+    }
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::infoArrived);
 }
 
-QNetworkReply *UpdateCheck::fetch(const QString &url)
+QNetworkReply *UpdateCheck::fetch(const QString &url, QString &failure)
 {
     m_file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(u"AUXXXXXX"_s));
-    m_file->open();
+    if (!m_file->open()) {
+        failure = u"Mislukt: geen tijdelijk bestand in "_s + QDir::toNativeSeparators(QDir::tempPath()) + u": "_s
+                + m_file->errorString();
+        m_file.reset();
+        return nullptr;
+    }
     return getInto(m_manager, QUrl(url), *m_file);
 }
 
@@ -143,7 +152,14 @@ void UpdateCheck::infoArrived()
         finish();
         return;
     }
-    m_reply = fetch(m_result.info.readmeFileUrl);
+    QString failure;
+    m_reply = fetch(m_result.info.readmeFileUrl, failure);
+    if (!m_reply) {
+        // The information is read; only the notes are missing, and the notes say why.
+        addNote(failure);
+        finish();
+        return;
+    }
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::notesArrived);
 }
 
@@ -172,6 +188,8 @@ QString checkReport(const UpdateCheckResult &r)
 {
     if (!r.configured)
         return UpdateCheck::notConfiguredText() + u'\n';
+    if (!r.failure.isEmpty())
+        return r.failure + u'\n';
     QString out;
     if (r.newer) {
         out += u"Nieuwe versie is beschikbaar: "_s + r.info.version + u" (deze versie: "_s + r.currentVersion + u")\n"_s;

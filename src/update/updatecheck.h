@@ -33,6 +33,7 @@ struct UpdateCheckResult
     UpdateInfo info;        // updatePageUrl already falls back to the configured page
     QString notes;          // the release notes, or why they are missing
     bool newer = false;     // the offered version is newer than this one
+    QString failure;        // this machine failed the check (no temporary file): said instead of an answer
 
     bool downloadOffered() const { return !info.downloadFileUrl.isEmpty(); }
     // With no newer version, whether the operator is asked to open the web page: only when
@@ -67,7 +68,8 @@ signals:
     void finished(const UpdateCheckResult &result);
 
 private:
-    QNetworkReply *fetch(const QString &url);
+    // Null when the temporary file cannot be made; `failure` then says why.
+    QNetworkReply *fetch(const QString &url, QString &failure);
     void infoArrived();
     void notesArrived();
     void finish();

@@ -497,6 +497,28 @@ private slots:
                      qPrintable(site.log.lines().join(u'\n')));
     }
 
+    // Without a temporary file there is no answer, and the check says why instead of "no newer
+    // version".
+    void noTemporaryFile()
+    {
+        m_server.set(u"/info.txt"_s, ini("KorvanTim", "Version=9.1.0.0"));
+        Site site;
+        site.settings.UpdateURL = m_server.url(u"/info.txt"_s);
+        // A file where the directory should be: no temporary file can be made there, not even by root.
+        QFile notADirectory(site.dir.filePath(u"geen-map"_s));
+        QVERIFY(notADirectory.open(QIODevice::WriteOnly));
+        notADirectory.close();
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(notADirectory.fileName()));
+        const UpdateCheckResult r = site.check();
+        qputenv("TMPDIR", tmp);
+        QVERIFY2(r.failure.startsWith(u"Mislukt: geen tijdelijk bestand in "_s), qPrintable(r.failure));
+        QVERIFY(!r.informationRead && !r.newer);
+        QCOMPARE(checkExitCode(r), 2);
+        QCOMPARE(checkReport(r), r.failure + u'\n');
+        QVERIFY(m_server.requests.isEmpty());
+    }
+
     // The whole file comes with the end of the transfer: it is written and verified as any other.
     void lastBlockWithTheEnd()
     {
