@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QNetworkProxy>
 #include <QProcess>
+#include <QSaveFile>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -49,8 +50,20 @@ void UpdateService::backupExecutable()
     const QDir dir(m_programDir);
     dir.mkdir(u"Backups"_s);
     const QString copy = dir.filePath(u"Backups/"_s + QFileInfo(executable()).fileName());
-    QFile::remove(copy);
-    QFile::copy(executable(), copy);
+    // The earlier copy is replaced only by a complete new one: a copy that fails keeps it.
+    QFile program(executable());
+    QSaveFile backup(copy);
+    if (!program.open(QIODevice::ReadOnly) || !backup.open(QIODevice::WriteOnly))
+        return;
+    while (!program.atEnd()) {
+        const QByteArray block = program.read(1 << 16);
+        if (block.isEmpty() || backup.write(block) != block.size()) {
+            backup.cancelWriting();
+            break;
+        }
+    }
+    if (backup.commit())
+        QFile::setPermissions(copy, program.permissions());
 }
 
 bool UpdateService::startUpdater(const QString &file)

@@ -677,8 +677,17 @@ private slots:
         site.service.backupExecutable(); // makes "Backups" too
         QCOMPARE(backedUp(), "versie 1");
         QVERIFY(writeProgram("versie 2"));
+        QVERIFY(QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner));
         site.service.backupExecutable();
         QCOMPARE(backedUp(), "versie 2");
+        QVERIFY(QFile::permissions(site.dir.filePath(u"Backups/KorvanTim.exe"_s)) & QFile::ExeOwner);
+
+        // A program that cannot be read keeps the earlier copy.
+        QVERIFY(QDir(site.dir.path()).mkpath(u"onleesbaar/KorvanTim.exe"_s));
+        site.service.setExecutable(site.dir.filePath(u"onleesbaar/KorvanTim.exe"_s));
+        site.service.backupExecutable();
+        QCOMPARE(backedUp(), "versie 2");
+        QCOMPARE(QDir(site.dir.filePath(u"Backups"_s)).entryList(QDir::Files), QStringList { u"KorvanTim.exe"_s });
 
         // A program that cannot be copied leaves no trace and no complaint.
         site.service.setExecutable(site.dir.filePath(u"weg.exe"_s));
