@@ -101,9 +101,6 @@ void UpdateDownload::dataArrived()
     const QByteArray block = m_reply->readAll();
     if (m_file.write(block) != block.size())
         m_writeFailed = true;
-    m_sha1.addData(block);
-    m_md5.addData(block);
-    m_crc.addData(block);
     m_received += block.size();
     m_transfer = transferText(m_received, m_total, m_locale);
     emit changed();
@@ -136,7 +133,12 @@ void UpdateDownload::getFinished()
     QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->deleteLater();
     m_timer.stop();
+    // The last buffered block reaches the disk here: a full disk shows now, not at write().
+    if (!m_file.flush())
+        m_writeFailed = true;
     m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        m_writeFailed = true;
 
     if (m_cancelled)
         return end(Outcome::Cancelled);
@@ -160,16 +162,33 @@ QString UpdateDownload::verify() const
 {
     if (m_received != m_total)
         return u"%1 bytes ontvangen, %2 aangekondigd"_s.arg(m_received).arg(m_total);
+    QFile file(m_file.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return u"het bestand kan niet worden gelezen: "_s + file.errorString();
+    QCryptographicHash sha1(QCryptographicHash::Sha1), md5(QCryptographicHash::Md5);
+    Crc32 crc;
+    qint64 size = 0;
+    while (!file.atEnd()) {
+        const QByteArray block = file.read(1 << 16);
+        if (block.isEmpty())
+            return u"het bestand kan niet worden gelezen: "_s + file.errorString();
+        sha1.addData(block);
+        md5.addData(block);
+        crc.addData(block);
+        size += block.size();
+    }
+    if (size != m_total)
+        return u"%1 bytes op schijf, %2 aangekondigd"_s.arg(size).arg(m_total);
     const auto mismatch = [](const char *key, const QString &expected, const QString &actual) {
         return QString::fromLatin1(key) + u" klopt niet: "_s + actual + u", verwacht "_s + expected;
     };
     if (!m_info.sha1Hash.isEmpty()) {
-        const QString actual = QString::fromLatin1(m_sha1.result().toHex());
+        const QString actual = QString::fromLatin1(sha1.result().toHex());
         if (actual.compare(m_info.sha1Hash, Qt::CaseInsensitive) != 0)
             return mismatch("SHA1Hash", m_info.sha1Hash, actual);
     }
     if (!m_info.md5Hash.isEmpty()) {
-        const QString actual = QString::fromLatin1(m_md5.result().toHex());
+        const QString actual = QString::fromLatin1(md5.result().toHex());
         if (actual.compare(m_info.md5Hash, Qt::CaseInsensitive) != 0)
             return mismatch("MD5Hash", m_info.md5Hash, actual);
     }
@@ -179,8 +198,8 @@ QString UpdateDownload::verify() const
             expected.remove(0, 1);
         bool ok = false;
         const quint32 value = expected.toUInt(&ok, 16); // also takes a "0x" prefix
-        const QString actual = u"%1"_s.arg(m_crc.result(), 8, 16, QChar(u'0')).toUpper();
-        if (!ok || value != m_crc.result())
+        const QString actual = u"%1"_s.arg(crc.result(), 8, 16, QChar(u'0')).toUpper();
+        if (!ok || value != crc.result())
             return mismatch("CRC32Hash", m_info.crc32Hash, actual);
     }
     return {};

@@ -70,6 +70,7 @@ private:
     void dataArrived();
     void getFinished();
     void end(Outcome outcome);
+    // The file as it is on disk: its size and every hash given. Empty when it passes.
     QString verify() const;
 
     QNetworkAccessManager &m_manager;
@@ -86,9 +87,6 @@ private:
     qint64 m_received = 0;
     bool m_cancelled = false;
     bool m_writeFailed = false;
-    QCryptographicHash m_sha1 { QCryptographicHash::Sha1 };
-    QCryptographicHash m_md5 { QCryptographicHash::Md5 };
-    Crc32 m_crc;
 
     QString m_status, m_speed, m_elapsed, m_remaining, m_transfer, m_reason;
 };

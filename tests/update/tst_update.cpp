@@ -20,6 +20,8 @@
 
 #include <cstring>
 
+#include <unistd.h>
+
 using namespace Qt::Literals::StringLiterals;
 using Outcome = UpdateDownload::Outcome;
 
@@ -83,13 +85,15 @@ struct Site
     }
 };
 
-// A reply that has its whole body the moment it is finished and never says readyRead, as a
-// transfer can end: the last block arrives together with the end.
-class EndOnlyReply : public QNetworkReply
+// A reply of the test's own making. With `chunk` 0 it has its whole body the moment it is
+// finished and never says readyRead, as a transfer can end: the last block arrives together with
+// the end. Otherwise the body comes `chunk` bytes at a time, each with its readyRead.
+class MadeReply : public QNetworkReply
 {
 public:
-    EndOnlyReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request, const QByteArray &body)
+    MadeReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request, const QByteArray &body, qint64 chunk)
         : m_body(operation == QNetworkAccessManager::HeadOperation ? QByteArray() : body)
+        , m_chunk(chunk)
     {
         setRequest(request);
         setUrl(request.url());
@@ -97,37 +101,50 @@ public:
         setHeader(QNetworkRequest::ContentLengthHeader, body.size());
         setAttribute(QNetworkRequest::HttpStatusCodeAttribute, 200);
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        QTimer::singleShot(0, this, [this] {
-            setFinished(true);
-            emit finished();
-        });
+        m_available = m_chunk > 0 ? 0 : m_body.size();
+        QTimer::singleShot(0, this, &MadeReply::next);
     }
-    qint64 bytesAvailable() const override { return m_body.size() - m_read + QNetworkReply::bytesAvailable(); }
+    qint64 bytesAvailable() const override { return m_available - m_read + QNetworkReply::bytesAvailable(); }
     void abort() override {}
 
 protected:
     qint64 readData(char *data, qint64 max) override
     {
-        const qint64 n = std::min(max, qint64(m_body.size()) - m_read);
+        const qint64 n = std::min(max, m_available - m_read);
         std::memcpy(data, m_body.constData() + m_read, size_t(n));
         m_read += n;
         return n;
     }
 
 private:
+    void next()
+    {
+        if (m_available < m_body.size()) {
+            m_available = std::min<qint64>(m_body.size(), m_available + m_chunk);
+            emit readyRead();
+            QTimer::singleShot(0, this, &MadeReply::next);
+            return;
+        }
+        setFinished(true);
+        emit finished();
+    }
+
     QByteArray m_body;
+    qint64 m_chunk;
+    qint64 m_available = 0;
     qint64 m_read = 0;
 };
 
-class EndOnlyManager : public QNetworkAccessManager
+class MadeManager : public QNetworkAccessManager
 {
 public:
     QByteArray body;
+    qint64 chunk = 0;
 
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request, QIODevice *) override
     {
-        return new EndOnlyReply(operation, request, body);
+        return new MadeReply(operation, request, body, chunk);
     }
 };
 
@@ -519,11 +536,39 @@ private slots:
         QVERIFY(m_server.requests.isEmpty());
     }
 
+    // A disk that fills under the download: the file that did not reach the disk whole is never
+    // handed over.
+    void diskFills()
+    {
+        if (geteuid() != 0)
+            QSKIP("mounting a small file system for the download needs root");
+        Site site;
+        const QString downloads = site.dir.filePath(u"TempDownloads"_s);
+        if (QProcess::execute(u"mount"_s, { u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, downloads }) != 0)
+            QSKIP("no small tmpfs could be mounted here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, { downloads }); });
+        // Small blocks: the last of them waits in the file's buffer until the file is closed,
+        // and only then meets the full disk.
+        MadeManager manager;
+        manager.body = testPayload(64 * 1024 + 6000);
+        manager.chunk = 4096;
+        UpdateInfo info;
+        info.downloadFileUrl = u"http://updates.example/dl/KorvanTim-9.1.exe"_s;
+        info.sha1Hash = hex(QCryptographicHash::Sha1, manager.body);
+        UpdateDownload d(manager, site.clock, info, downloads);
+        QSignalSpy finished(&d, &UpdateDownload::finished);
+        d.start();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.at(0).at(0).value<Outcome>(), Outcome::Failed);
+        QVERIFY2(d.status().startsWith(u"Mislukt: "_s), qPrintable(d.status()));
+        QVERIFY(!QFile::exists(d.filePath()));
+    }
+
     // The whole file comes with the end of the transfer: it is written and verified as any other.
     void lastBlockWithTheEnd()
     {
         Site site;
-        EndOnlyManager manager;
+        MadeManager manager;
         manager.body = testPayload(5000);
         UpdateInfo info;
         info.downloadFileUrl = u"http://updates.example/dl/KorvanTim-9.1.exe"_s;
