@@ -507,19 +507,26 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::BtnUpdateClick()
 {
-    if (m_checking)
+    // One update at a time, from the check to the last of its windows: a second download would
+    // truncate the same file in TempDownloads.
+    if (m_updating)
         return;
     UpdateService &update = m_gateway.update();
     update.backupExecutable();
-    m_checking = true;
+    m_updating = true;
     setUpdateEnabled(false);
     UpdateCheck *check = update.check(this);
     connect(check, &UpdateCheck::finished, this, [this, check](const UpdateCheckResult &result) {
         check->deleteLater();
-        m_checking = false;
-        setUpdateEnabled(true);
-        updateChecked(result);
+        if (!updateChecked(result))
+            endUpdate();
     });
+}
+
+void MainWindow::endUpdate()
+{
+    m_updating = false;
+    setUpdateEnabled(true);
 }
 
 void MainWindow::setUpdateEnabled(bool enabled)
@@ -529,30 +536,33 @@ void MainWindow::setUpdateEnabled(bool enabled)
             action->setEnabled(enabled);
 }
 
-void MainWindow::updateChecked(const UpdateCheckResult &result)
+bool MainWindow::updateChecked(const UpdateCheckResult &result)
 {
     if (!result.configured) {
         updatePrompts.information(UpdateCheck::notConfiguredText());
-        return;
+        return false;
     }
     if (!result.failure.isEmpty()) {
         m_gateway.log().Logger(u"M-> "_s + result.failure);
         updatePrompts.error(result.failure);
-        return;
+        return false;
     }
     if (!result.newer) {
         if (!result.offerWebPage())
             updatePrompts.information(UpdateCheck::noNewVersionText());
         else if (updatePrompts.question(UpdateCheck::openWebPageQuestion()))
             updatePrompts.openWebPage(result.info.updatePageUrl);
-        return;
+        return false;
     }
     UpdateOfferWindow offer(result, updatePrompts, this);
     if (offer.exec() != UpdateOfferWindow::Download)
-        return;
+        return false;
     auto *download = new DownloadWindow(m_gateway.update(), result.info, updatePrompts, this);
     connect(download, &DownloadWindow::ready, this, &MainWindow::handOver);
+    // The update ends with its window, whichever way it closes.
+    connect(download, &QObject::destroyed, this, &MainWindow::endUpdate);
     download->start();
+    return true;
 }
 
 void MainWindow::handOver(const QString &file)

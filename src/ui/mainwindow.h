@@ -66,14 +66,16 @@ private:
     QWidget *control(const SettingKey &key);
     void createTray();
     bool askClose();
-    void updateChecked(const UpdateCheckResult &result);
+    // Shows what the check found; true when a download window now carries the update on.
+    bool updateChecked(const UpdateCheckResult &result);
+    void endUpdate();
     void handOver(const QString &file);
     void setUpdateEnabled(bool enabled);
 
     Gateway &m_gateway;
     bool m_shutDown = false;
     bool m_endForUpdate = false;
-    bool m_checking = false;
+    bool m_updating = false; // from the check to the last window of that update
     QTabWidget *m_tabs = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QLineEdit *m_exportDir = nullptr;

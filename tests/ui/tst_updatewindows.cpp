@@ -335,6 +335,48 @@ private slots:
         QCOMPARE(m_operator.opened, opened ? QList<QUrl> { QUrl(page) } : QList<QUrl> {});
     }
 
+    // One update at a time: "Update" stays off while the offer and the download window are open,
+    // and comes back when the last of them is done.
+    void oneUpdateAtATime()
+    {
+        const QByteArray body = testPayload(5000);
+        // The download waits half way, so that its window is there to be looked at.
+        m_server.set(u"/dl/Setup.exe"_s, HttpServer::Response { 200, "OK", body, {}, true, -1, 1000 });
+        m_server.set(infoPath, information("Version=9.1\r\nDownloadFileURL=" + m_server.url(u"/dl/Setup.exe"_s).toUtf8()));
+        MainWindow w(g());
+        w.updatePrompts = m_operator.prompts();
+        auto *button = w.findChild<QAction *>(u"BtnUpdate"_s);
+        auto *tray = w.findChild<QAction *>(u"TrayUpdate"_s);
+
+        // The offer is looked at, then answered with "Download en installeer".
+        bool offered = false, offEverywhere = true;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto *offer = qobject_cast<UpdateOfferWindow *>(QApplication::activeModalWidget())) {
+                offered = true;
+                offEverywhere = !button->isEnabled() && !tray->isEnabled();
+                tray->trigger(); // does nothing while this update runs
+                offer->findChild<QPushButton *>(u"BtnDownload"_s)->click();
+            }
+        });
+        answer.start(10);
+        button->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(offered, 20000);
+        answer.stop();
+        QVERIFY(offEverywhere);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.holding(), 1, 20000);
+        QPointer<DownloadWindow> download = w.findChild<DownloadWindow *>();
+        QVERIFY(download);
+        QVERIFY(!button->isEnabled() && !tray->isEnabled());
+        m_server.release();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_operator.said.isEmpty(), 20000); // the updater is missing here
+        if (download)
+            download->close();
+        QTRY_VERIFY(!download);
+        QVERIFY(button->isEnabled() && tray->isEnabled());
+        QCOMPARE(m_server.requests.size(), 3); // the information, and one download: HEAD and GET
+    }
+
 #ifdef Q_OS_UNIX
     // From the tray's "Update" to the updater: the offer, the download, the message, the
     // updater with the file, and the gateway ending with its settings kept; or, without the
