@@ -111,11 +111,9 @@ int main(int argc, char **argv)
             out.flush();
         });
     }
-    gateway.create();
-    if (headless && !gateway.configProblem().isEmpty())
-        std::fprintf(stderr, "korvantim: %s\n", qPrintable(gateway.configProblem()));
-
     if (checkUpdate) {
+        // Reads the settings and asks; starts nothing of the gateway.
+        gateway.readSettings();
         UpdateCheck *check = gateway.update().check(&gateway);
         UpdateCheckResult result;
         QObject::connect(check, &UpdateCheck::finished, [&](const UpdateCheckResult &r) {
@@ -127,6 +125,10 @@ int main(int argc, char **argv)
         out.flush();
         return checkExitCode(result);
     }
+
+    gateway.create();
+    if (headless && !gateway.configProblem().isEmpty())
+        std::fprintf(stderr, "korvantim: %s\n", qPrintable(gateway.configProblem()));
 
     int rc = 0;
     if (headless) {

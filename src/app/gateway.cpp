@@ -58,17 +58,21 @@ void Gateway::create()
 
     m_log.setLogDir(dir.filePath(u"Tim"_s));
 
-    const QString configPath = dir.filePath(configFileName());
-    m_config = ConfigDocument::load(configPath);
-    m_config.read(m_settings);
-    m_settings.Bedrijfsnummer = u"1"_s;
+    readSettings();
     if (m_config.problem().kind != ConfigDocument::Problem::Kind::None)
-        reportConfigProblem(configPath);
+        reportConfigProblem(dir.filePath(configFileName()));
 
     m_buffer.start();
     m_uitgaandeBerichten.start();
     m_pollen.start();
     m_aorta.start();
+}
+
+void Gateway::readSettings()
+{
+    m_config = ConfigDocument::load(QDir(m_programDir).filePath(configFileName()));
+    m_config.read(m_settings);
+    m_settings.Bedrijfsnummer = u"1"_s;
 }
 
 // The operator's file is never lost: a broken one is kept beside under a stamped name before

@@ -40,6 +40,9 @@ public:
     // `FormCreate`: the working directories, the settings from the configuration file, the
     // log directory, and the timers that run from the start.
     void create();
+    // The settings from the configuration file and nothing else: no directories, timers,
+    // status rows or copies of a broken file (`--check-update`).
+    void readSettings();
     // `FormShow`: every time the window becomes visible.
     void show();
     // The confirmed shutdown, steps 1 to 8; the caller then lets the program end and calls

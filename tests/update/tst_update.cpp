@@ -780,6 +780,9 @@ private slots:
         QTest::newRow("same version") << QByteArray("<UpdateURL_Text>%2</UpdateURL_Text>") << 1
                                       << u"Er is geen nieuwe versie beschikbaar. (deze versie: %1, aangeboden: %1)\n"_s;
         QTest::newRow("no update server") << QByteArray() << 2 << u"Er is geen update server ingesteld.\n"_s;
+        QTest::newRow("broken after the address")
+            << QByteArray("<UpdateURL_Text>%1</UpdateURL_Text>\r\n<xPaswoordSQL_Text>geheim&1</xPaswoordSQL_Text>") << 0
+            << u"Nieuwe versie is beschikbaar: 99.0.0.1 (deze versie: %1)\nDownload: http://127.0.0.1:1/Setup.exe\n"_s;
     }
     void checkUpdateCommand()
     {
@@ -807,9 +810,11 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), printed.replace(u"%1"_s, current));
         QCOMPARE(p.exitCode(), exitCode);
-        // A check writes no settings.
+        // A check writes no settings, and reads them only: no working directories, no copy of
+        // a broken file, no log files.
         QVERIFY(config.open(QIODevice::ReadOnly));
         QVERIFY(!config.readAll().contains("FormVersion"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { u"KorvanTim.xml"_s });
     }
 #endif
 };
