@@ -158,7 +158,14 @@ void Gateway::copySettings()
 
 bool Gateway::saveConfiguration()
 {
-    return !m_keepConfigFile && m_config.save(QDir(m_programDir).filePath(configFileName()));
+    if (m_keepConfigFile)
+        return false;
+    const QString path = QDir(m_programDir).filePath(configFileName());
+    QString why;
+    if (m_config.save(path, &why))
+        return true;
+    m_log.Logger(u"M-> Instellingen niet opgeslagen in "_s + QDir::toNativeSeparators(path) + u": "_s + why);
+    return false;
 }
 
 void Gateway::RamQOutTimerTimer()

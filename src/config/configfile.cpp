@@ -15,6 +15,10 @@
 #include <cmath>
 #include <limits>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -365,26 +369,61 @@ QByteArray ConfigDocument::toBytes() const
     return out;
 }
 
-bool ConfigDocument::save(const QString &path) const
+namespace {
+
+// Whether a new file may take the place of this one without losing what the operator set: the
+// directory takes a new file, and the new file would have the same owner.
+bool replaceable(const QFileInfo &file)
 {
+    if (!QFileInfo(file.absolutePath()).isWritable())
+        return false;
+#ifdef Q_OS_UNIX
+    return file.ownerId() == ::geteuid();
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+bool ConfigDocument::save(const QString &path, QString *error) const
+{
+    const auto failed = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     const QFileInfo info(path);
     // QSaveFile replaces the file by renaming, which a read-only file would not stop; look at
     // the permission bits, as the read-only attribute would stop a plain write.
-    if (info.exists() && (info.isDir() || !(info.permissions() & QFileDevice::WriteOwner)))
-        return false;
+    if (info.exists() && info.isDir())
+        return failed(u"het is een map"_s);
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        return failed(u"het bestand is alleen-lezen"_s);
+    const QByteArray bytes = toBytes();
+    if (info.exists() && !replaceable(info)) {
+        // In place: the only way where the directory takes no new file, and it keeps the
+        // file's owner and mode.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return failed(file.errorString());
+        if (file.write(bytes) != bytes.size() || !file.flush())
+            return failed(file.errorString());
+        file.close();
+        return file.error() == QFileDevice::NoError || failed(file.errorString());
+    }
     if (!QDir().mkpath(info.absolutePath()))
-        return false;
+        return failed(u"de map "_s + QDir::toNativeSeparators(info.absolutePath()) + u" kan niet worden gemaakt"_s);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return failed(file.errorString());
     // Set on the new file before anything is in it; on Windows only the read-only attribute follows.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray bytes = toBytes();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
-        return false;
+        return failed(file.errorString());
     }
-    return file.commit();
+    return file.commit() || failed(file.errorString());
 }
 
 std::array<unsigned char, 10> toExtended(double value)

@@ -61,9 +61,11 @@ public:
     // The file's bytes as they would be written.
     QByteArray toBytes() const;
     // Writes the file, creating its directory when missing. The file holds the database password
-    // and the network key in plain text, so it is readable by its owner only. Returns false, and
-    // shows nothing, when the file is read-only or cannot be written.
-    bool save(const QString &path) const;
+    // and the network key in plain text, so a file written anew is readable by its owner only.
+    // Where the directory takes no new file, or the file has another owner, it is written in
+    // place and keeps its owner and mode. Returns false, with the reason in `error`, when the
+    // file is read-only or cannot be written.
+    bool save(const QString &path, QString *error = nullptr) const;
 
 private:
     struct Element

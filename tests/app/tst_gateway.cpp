@@ -331,6 +331,24 @@ private slots:
         QCOMPARE(again.settings().NotifyAddress, Settings().NotifyAddress);
     }
 
+    // A save that fails is not lost silently: the log says where and why.
+    void failedSaveIsLogged()
+    {
+        Site site;
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(20, 48, 16)));
+        Regional regional;
+        Gateway g(site.dir.path(), clock, regional);
+        g.create();
+        const QString path = site.dir.filePath(u"KorvanTim.xml"_s);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        g.copySettings();
+        QVERIFY(!g.saveConfiguration());
+        QCOMPARE(g.log().lines().last().mid(15),
+                 u"M-> Instellingen niet opgeslagen in "_s + QDir::toNativeSeparators(path) + u": het bestand is alleen-lezen"_s);
+        QCOMPARE(contents(path), site.config);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    }
+
     // A configuration that cannot be read at all is reported and never replaced.
     void unreadableConfigurationIsLeftAlone()
     {

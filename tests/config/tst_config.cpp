@@ -13,6 +13,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace Qt::Literals::StringLiterals;
@@ -545,6 +546,36 @@ private slots:
         QCOMPARE(st.st_mode & 07777, mode_t(0600));
 #endif
     }
+
+#ifdef Q_OS_UNIX
+    // A file the gateway does not own (a service that runs as root saving the site user's
+    // file) is written in place: it keeps its owner and its mode.
+    void saveKeepsOwnerAndMode()
+    {
+        if (::geteuid() != 0)
+            QSKIP("giving the file another owner needs root");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"KorvanTim.xml"_s);
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old and longer than nothing, longer than the new file might be");
+        old.close();
+        const QByteArray name = QFile::encodeName(path);
+        QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        QCOMPARE(::chmod(name.constData(), 0640), 0);
+        ConfigDocument doc;
+        doc.copyFrom(defaults());
+        QString why;
+        QVERIFY2(doc.save(path, &why), qPrintable(why));
+        struct stat st {};
+        QCOMPARE(::stat(name.constData(), &st), 0);
+        QCOMPARE(st.st_uid, uid_t(65534));
+        QCOMPARE(st.st_mode & 07777, mode_t(0640));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(lines(f.readAll()), lines(fixture(u"defaults.xml"_s)));
+    }
+#endif
 
     void saveFails_data()
     {
