@@ -130,7 +130,7 @@ QSqlQuery &Database::exec(const QString &sql, const QVariantList &values)
     checkUnit();
     QSqlQuery &query = prepared(sql);
     for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(int(i), values[i]);
+        query.bindValue(int(i), m_dialect.bindable(values[i]));
     // Copies: closing a lost connection clears the prepared statements.
     if (!query.exec())
         fail(QSqlError(query.lastError()), QVariant(query.result()->handle()));

@@ -152,6 +152,14 @@ void Dialect::afterOpen(QSqlDatabase &db, const Clock &clock) const
     sqlite3_exec(sqlite, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
 }
 
+QVariant Dialect::bindable(const QVariant &value) const
+{
+    if (m_engine != Engine::Sqlite || value.typeId() != QMetaType::QDateTime)
+        return value;
+    const QDateTime t = value.toDateTime();
+    return t.isValid() ? QVariant(t.toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s)) : QVariant(QMetaType::fromType<QString>());
+}
+
 QString Dialect::serverNow() const
 {
     switch (m_engine) {

@@ -35,6 +35,11 @@ public:
     // with write-ahead logging and full syncs.
     void afterOpen(QSqlDatabase &db, const Clock &clock) const;
 
+    // A value as the engine stores it: SQLite keeps date-times as text, in the form of the
+    // schema's data and the workstations ("2026-12-10 16:23:30.837"), so that text order is time
+    // order; the driver alone would write "T" between date and time.
+    QVariant bindable(const QVariant &value) const;
+
     // The SQL of the server's local clock, as SQL Server writes getdate().
     QString serverNow() const;
 

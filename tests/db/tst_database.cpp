@@ -44,6 +44,31 @@ private slots:
     void initTestCase() { fixture::startCluster(); }
     void cleanupTestCase() { fixture::stopCluster(); }
 
+    // On SQLite the gateway writes its times in the form of the schema's data and the
+    // workstations, so that the oldest waiting message is the oldest by text as by time.
+    void sqliteTimesInTheSchemaForm()
+    {
+        DispatchSite site(u"sqlite"_s, QDateTime(QDate(2026, 12, 10), QTime(16, 23, 30, 837)));
+        site.statements.updatePlanning(1, { { QLatin1StringView("pla_tijdstip_bestemmen"), site.clock.now() } });
+        QCOMPARE(site.rows(u"SELECT pla_tijdstip_bestemmen, typeof(pla_tijdstip_bestemmen) FROM planning WHERE pla_id = 1"_s),
+                 QStringList { u"2026-12-10 16:23:30.837|text"_s });
+
+        site.run(u"DELETE FROM berichtenbox"_s);
+        // A dispatcher's order a moment later than one the gateway stores.
+        site.run(u"INSERT INTO berichtenbox (bbo_soort, bbo_wag_id, bbo_verwerkt, bbo_datum, bbo_pla_id, bbo_actie)"
+                 " VALUES (12, 1, 0, '2026-12-10 16:23:30.900', 2, 1)"_s);
+        site.statements.ADOBerichtenInkomend({ { QLatin1StringView("bbo_soort"), 12 },
+                                               { QLatin1StringView("bbo_wag_id"), 1 },
+                                               { QLatin1StringView("bbo_datum"), site.clock.now() },
+                                               { QLatin1StringView("bbo_pla_id"), 3 },
+                                               { QLatin1StringView("bbo_actie"), 1 } });
+        QCOMPARE(site.statements.ADOUitgaand()->value(u"bbo_pla_id"_s).toInt(), 3);
+        // Rows written before, with a "T", still read as times.
+        site.run(u"UPDATE planning SET pla_tijdstip = '2026-12-10T09:15:00.000' WHERE pla_id = 1"_s);
+        QCOMPARE(site.statements.ADORITBIJWERKEN(1)->value(u"pla_tijdstip"_s).toDateTime(),
+                 QDateTime(QDate(2026, 12, 10), QTime(9, 15)));
+    }
+
     void vehicleLookups_data() { engines(); }
     void vehicleLookups()
     {
