@@ -402,8 +402,8 @@ bool ConfigDocument::save(const QString &path, QString *error) const
         return failed(u"het bestand is alleen-lezen"_s);
     const QByteArray bytes = toBytes();
     if (info.exists() && !replaceable(info)) {
-        // In place: the only way where the directory takes no new file, and it keeps the
-        // file's owner and mode.
+        // In place: where the directory takes no new file this is the only way to save, and it
+        // keeps the file's owner and mode.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return failed(file.errorString());

@@ -50,8 +50,8 @@ public:
     // Units of work. Everything between beginUnit() and commitUnit() is one transaction, begun
     // at the unit's first statement, so a unit that runs none costs nothing. A unit begun inside
     // another joins it. Once the connection goes during a unit, nothing more of it runs (the
-    // connection is not opened again into autocommit halfway) and its commit throws; so when a
-    // failed step cannot be undone because the server ended the transaction itself.
+    // connection is not opened again into autocommit halfway) and its commit throws. The same
+    // holds when a failed step cannot be undone because the server ended the transaction itself.
     void beginUnit();
     // Commits, then runs the effects registered with afterCommit() in their order. Throws
     // DatabaseError when the commit fails; the unit is then rolled back and its effects dropped.
